@@ -6,8 +6,10 @@
 #include "Error.h"
 #include "JSON.h"
 
-#include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPair>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -103,11 +105,12 @@ protected:
     Client();
 
 private:
+    // Main thread only: made on first use, deleted with the application object.
     QNetworkAccessManager *network();
 
     const QString m_platform;
     const QString m_deviceName;
     const QString m_os;
     const QString m_appVersion;
-    QNetworkAccessManager *m_network = nullptr;
+    QPointer<QNetworkAccessManager> m_network;
 };

@@ -16,7 +16,8 @@ public:
     JSON() = default; // a missing value
     explicit JSON(const QJsonValue &value);
 
-    // Parses data; on failure returns none and, when error is given, the parse error.
+    // Parses a JSON object or array (a bare scalar is not a document); on failure returns none and,
+    // when error is given, the parse error.
     [[nodiscard]] static std::optional<JSON> parse(const QByteArray &data, Error *error = nullptr);
 
     // Member of an object / element of an array; a missing value for anything else.
@@ -33,7 +34,9 @@ public:
     [[nodiscard]] std::optional<bool> boolean() const;
     [[nodiscard]] std::optional<QList<JSON>> array() const;
 
-    // Plain accessors. boolValue() takes a string as true only for "true", "y", "t", "yes", "1" in any case.
+    // Plain accessors. stringValue() writes numbers and Booleans as text; intValue() and doubleValue()
+    // read a numeric text; boolValue() takes a string as true only for "true", "y", "t", "yes", "1" in
+    // any case, and a number as true when it is not 0.
     [[nodiscard]] QString stringValue() const;
     [[nodiscard]] qint64 intValue() const;
     [[nodiscard]] double doubleValue() const;

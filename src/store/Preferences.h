@@ -10,6 +10,7 @@
 #include <optional>
 
 class SecretStore;
+class SettingBinding;
 
 class Preferences
 {
@@ -86,4 +87,16 @@ public:
     static void setUpdated(bool value);
     [[nodiscard]] static qint64 configId();
     static void setConfigId(qint64 value);
+
+    // Each setting as an observable value for screens; one object per setting, on the main thread.
+    static SettingBinding &excludeLocalNetworksBinding();
+    static SettingBinding &killSwitchBinding();
+    static SettingBinding &vpnProtocolBinding(); // the raw text of the protocol
+    static SettingBinding &countryConnectedBinding();
+    static SettingBinding &connectedProtocolBinding(); // the raw text of the protocol
+    static SettingBinding &compactViewBinding();
+    static SettingBinding &onboardingShownBinding();
+    static SettingBinding &termsShownBinding();
+    static SettingBinding &updatedBinding();
+    static SettingBinding &configIdBinding();
 };

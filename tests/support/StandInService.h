@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 class StandInService : public QObject
 {
@@ -28,6 +29,13 @@ public:
         // First value of a header, compared without regard to case; null when absent.
         [[nodiscard]] QByteArray header(const QByteArray &name) const;
         [[nodiscard]] bool hasHeader(const QByteArray &name) const;
+        // The path after "/api/" without the query, e.g. "users/me/regions"; the answers are keyed by it.
+        [[nodiscard]] QString endpoint() const;
+        // The fields of a multipart/form-data body with the boundary its Content-Type names, in body
+        // order; no value when the body is not such a form.
+        [[nodiscard]] std::optional<QList<QPair<QString, QString>>> formFields() const;
+        // The first field of that name; null when absent or when the body is not a form.
+        [[nodiscard]] QString formField(const QString &name) const;
     };
 
     // A canned answer to a path (the path after "/api/", e.g. "users/me/regions").
@@ -54,21 +62,38 @@ public:
     [[nodiscard]] QSslCertificate certificate() const;
 
     [[nodiscard]] QList<Request> requests() const;
+    // The requests to one endpoint (the path after "/api/", no query), in order of arrival.
+    [[nodiscard]] QList<Request> requestsTo(const QString &endpoint) const;
     void clearRequests();
 
     // The next request to path gets answer instead of the service's own; queued answers are used in turn.
+    // Mind that QNetworkAccessManager sends a request a second time when the connection closes before any
+    // answer: to make a request fail with a closed connection, queue the closing answer twice or use
+    // answerAlways.
     void answerNext(const QString &path, const Answer &answer);
     // Every request to path gets answer until cleared.
     void answerAlways(const QString &path, const Answer &answer);
     void clearAnswers();
 
-    // Accounts: e-mail and password; returns the account's bearer token.
+    // Accounts: e-mail and password; returns the account's bearer token, which every login answers.
+    // A new account has the trial plan.
     QByteArray addAccount(const QString &email, const QString &password);
+    // The bearer token of the account with that e-mail (letter case ignored); null when there is none.
+    [[nodiscard]] QByteArray tokenOf(const QString &email) const;
+    [[nodiscard]] std::optional<QString> passwordOf(const QString &email) const;
     // The IKEv2 configuration answered under "config/ipsec/<id>" for every id.
     void setIpsecConfiguration(const QString &serverDomain, const QString &login, const QString &password);
 
     static constexpr const char *demoEmail = "demo@velmora.io";
     static constexpr const char *demoPassword = "demo-password";
+
+    // Promotion codes: redeemableCode succeeds once, then counts as used; usedCode is used already;
+    // voidCode is withdrawn; any other code is incorrect.
+    static constexpr const char *redeemableCode = "VELMORA-YEAR-2025";
+    static constexpr const char *usedCode = "VELMORA-USED-0001";
+    static constexpr const char *voidCode = "VELMORA-VOID-0001";
+    // The code that "auth/reset-password" sends and "auth/verify-code" accepts.
+    static constexpr const char *verificationCode = "424242";
 
 Q_SIGNALS:
     void requestReceived(const StandInService::Request &request);

@@ -1,0 +1,361 @@
+#include "Client.h"
+
+#include "Configuration.h"
+#include "Console.h"
+#include "HostInfo.h"
+#include "MainQueue.h"
+#include "NotificationCenter.h"
+#include "Preferences.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+constexpr int transferTimeoutMs = 10'000;
+
+Error localError(const char *message)
+{
+    return Error(QString::fromUtf8(message));
+}
+
+// Only an absolute http(s) address with a host is sent; anything else (a bare path, a file
+// address, text with spaces or other characters a URL cannot hold) is refused before sending.
+std::optional<QUrl> requestUrl(const QString &path)
+{
+    const QUrl url(path, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
+        || url.host().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
+QNetworkRequest makeRequest(const QUrl &url, const Client::Headers &headers)
+{
+    QNetworkRequest request(url);
+    request.setTransferTimeout(transferTimeoutMs);
+    // The header sets are the whole story: no cookie jar adds to them or learns from answers.
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    request.setSslConfiguration(tls);
+    for (const auto &[name, value] : headers)
+        request.setRawHeader(name, value);
+    return request;
+}
+
+// Runs fn now on the main thread, else queues it there.
+void onMainThread(std::function<void()> fn)
+{
+    if (MainQueue::isMainThread())
+        fn();
+    else
+        MainQueue::async(std::move(fn));
+}
+
+// Errors that only restate an HTTP status the service answered with; its body is still the answer.
+bool isStatusError(QNetworkReply::NetworkError code)
+{
+    return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError)
+        || code == QNetworkReply::ProtocolInvalidOperationError
+        || (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
+}
+
+std::optional<int> statusOf(const QNetworkReply &reply)
+{
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        return std::nullopt;
+    return status.toInt();
+}
+
+std::optional<Error> transportError(const QNetworkReply &reply)
+{
+    const QNetworkReply::NetworkError code = reply.error();
+    if (code == QNetworkReply::NoError || (statusOf(reply) && isStatusError(code)))
+        return std::nullopt;
+    // Nothing here aborts a request, so a cancelled one ran out of time.
+    if (code == QNetworkReply::OperationCanceledError || code == QNetworkReply::TimeoutError)
+        return Error(QStringLiteral("QNetworkReply"), QNetworkReply::TimeoutError,
+                     QStringLiteral("The request timed out."));
+    return Error(QStringLiteral("QNetworkReply"), code, reply.errorString());
+}
+
+QString describe(const Error &error)
+{
+    return QStringLiteral("Error Domain=%1 Code=%2 \"%3\"")
+        .arg(error.domain())
+        .arg(error.code())
+        .arg(error.localizedDescription());
+}
+
+QString describeResponse(const QNetworkReply &reply)
+{
+    QStringList headers;
+    for (const auto &[name, value] : reply.rawHeaderPairs())
+        headers.append(QString::fromLatin1(name) + QStringLiteral(": ") + QString::fromLatin1(value));
+    return QStringLiteral("<HTTP response: %1 { %2 }>")
+        .arg(statusOf(reply).value_or(0))
+        .arg(headers.join(QStringLiteral("; ")));
+}
+
+void handleGetAnswer(QNetworkReply &reply, const Client::GetCompletion &completion)
+{
+    if (const auto error = transportError(reply)) {
+        Console::print(describe(*error));
+        completion(error, std::nullopt);
+        return;
+    }
+    const QString url = reply.request().url().toString(QUrl::FullyEncoded | QUrl::RemovePassword);
+    Console::print(QStringLiteral("GET: Optional(%1)\n %2").arg(url, describeResponse(reply)));
+
+    const std::optional<JSON> json = JSON::parse(reply.readAll());
+    if (!json) {
+        completion(localError("Unknown error"), std::nullopt);
+        return;
+    }
+    if ((*json)[Client::Keys::code].stringValue() == QLatin1String("E0112")) {
+        NotificationCenter::defaultCenter().post(QStringLiteral("logout"));
+        return;
+    }
+    completion(std::nullopt, json);
+}
+
+void handlePostAnswer(QNetworkReply &reply, const Client::PostCompletion &completion)
+{
+    if (const auto error = transportError(reply)) {
+        Console::print(QStringLiteral("Error: ") + error->localizedDescription());
+        completion(error, std::nullopt, std::nullopt);
+        return;
+    }
+    const std::optional<int> status = statusOf(reply);
+    Error parseError{QString()};
+    const std::optional<JSON> json = JSON::parse(reply.readAll(), &parseError);
+    if (!json) {
+        Console::print(QStringLiteral("JSON Parsing Error: ") + parseError.localizedDescription());
+        completion(parseError, std::nullopt, status);
+        return;
+    }
+    completion(std::nullopt, json, status);
+}
+
+} // namespace
+
+Client &Client::shared()
+{
+    static Client *const instance = new Client;
+    return *instance;
+}
+
+Client::Client()
+    : m_platform(QStringLiteral("macSA"))
+    , m_deviceName(HostInfo::deviceName())
+    , m_os(HostInfo::systemVersion())
+    , m_appVersion(Configuration::appVersion())
+{
+    // Whoever asks first, the client belongs to the main thread, where every answer is handled.
+    if (auto *app = QCoreApplication::instance(); app && thread() != app->thread())
+        moveToThread(app->thread());
+}
+
+QString Client::serverPath()
+{
+    QString path = Configuration::apiUrl();
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path;
+}
+
+Client::Headers Client::defaultHeaders() const
+{
+    return {{"Accept", "application/json"}, {"Cache-control", "no-cache"}};
+}
+
+Client::Headers Client::authHeaders() const
+{
+    Headers headers = defaultHeaders();
+    headers.append({"Authorization", "Bearer " + Preferences::token().value_or(QString()).toUtf8()});
+    return headers;
+}
+
+QNetworkAccessManager *Client::network()
+{
+    Q_ASSERT(MainQueue::isMainThread());
+    if (!m_network) {
+        m_network = new QNetworkAccessManager;
+        m_network->setAutoDeleteReplies(true);
+        // The bearer token goes to the service's own host and nowhere else.
+        m_network->setRedirectPolicy(QNetworkRequest::SameOriginRedirectPolicy);
+        // Gone while the application object still exists: its transfer thread winds down cleanly.
+        qAddPostRoutine([] { delete Client::shared().m_network.data(); });
+    }
+    return m_network;
+}
+
+void Client::get(const QString &path, bool auth, GetCompletion completion)
+{
+    const std::optional<QUrl> url = requestUrl(path);
+    if (!url) {
+        completion(localError("Invalid URL"), std::nullopt);
+        return;
+    }
+    const QNetworkRequest request = makeRequest(*url, auth ? authHeaders() : defaultHeaders());
+    onMainThread([this, request, completion = std::move(completion)] {
+        QNetworkReply *reply = network()->get(request);
+        connect(reply, &QNetworkReply::finished, this, [reply, completion] { handleGetAnswer(*reply, completion); });
+    });
+}
+
+void Client::post(const QString &path, const QList<QPair<QString, QString>> &params, bool auth,
+                  PostCompletion completion)
+{
+    const std::optional<QUrl> url = requestUrl(path);
+    if (!url) {
+        completion(localError("Invalid URL"), std::nullopt, std::nullopt);
+        return;
+    }
+    const QByteArray delimiter = "--" + boundary.toUtf8();
+    Headers headers{{"Accept", "application/json"},
+                    {"Cache-Control", "no-cache"},
+                    {"Content-Type", "multipart/form-data; boundary=" + boundary.toUtf8()}};
+    if (auth) {
+        if (const std::optional<QString> token = Preferences::token())
+            headers.append({"Authorization", "Bearer " + token->toUtf8()});
+    }
+
+    QByteArray body;
+    for (const auto &[name, value] : params) {
+        body += delimiter + "\r\n";
+        body += "Content-Disposition: form-data; name=\"" + name.toUtf8() + "\"\r\n\r\n";
+        body += value.toUtf8() + "\r\n";
+    }
+    body += delimiter + "--\r\n";
+
+    const QNetworkRequest request = makeRequest(*url, headers);
+    onMainThread([this, request, body, completion = std::move(completion)] {
+        QNetworkReply *reply = network()->post(request, body);
+        connect(reply, &QNetworkReply::finished, this, [reply, completion] { handlePostAnswer(*reply, completion); });
+    });
+}
+
+void Client::signupWithUid(const QString &uid, const QString &password, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("auth/signup"),
+         {{Keys::uid, uid}, {Keys::uidPassword, password}, {Keys::platform, m_platform}, {Keys::os, m_os},
+          {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName}},
+         false, std::move(completion));
+}
+
+void Client::associateUser(const QString &email, const QString &password, const QString &uid,
+                           PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("auth/email"),
+         {{Keys::email, email}, {Keys::emailPassword, password}, {Keys::uid, uid}, {Keys::platform, m_platform},
+          {Keys::os, m_os}, {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName}},
+         false, std::move(completion));
+}
+
+void Client::loginWithUid(const QString &uid, const QString &password, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("auth/login/uid"),
+         {{Keys::uid, uid}, {Keys::uidPassword, password}, {Keys::platform, m_platform}, {Keys::os, m_os},
+          {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName}},
+         false, std::move(completion));
+}
+
+void Client::loginWithEmail(const QString &email, const QString &password, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("auth/login/email"),
+         {{Keys::email, email}, {Keys::emailPassword, password}, {Keys::platform, m_platform}, {Keys::os, m_os},
+          {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName},
+          {Keys::uid, Preferences::uid().value_or(QString())}},
+         false, std::move(completion));
+}
+
+void Client::userInformation(GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("users/me"), true, std::move(completion));
+}
+
+void Client::userIp(GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("users/me/ip"), true, std::move(completion));
+}
+
+void Client::userPlans(GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("vpn/plans"), true, std::move(completion));
+}
+
+void Client::userCurrentPlan(GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("users/me/plan"), true, std::move(completion));
+}
+
+void Client::userDelete(GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("users/me/delete"), true, std::move(completion));
+}
+
+void Client::userRegions(GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("users/me/regions"), true, std::move(completion));
+}
+
+void Client::userBestRegions(GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("users/me/regions/best"), false, std::move(completion));
+}
+
+void Client::IPSecConfiguration(const QString &prot, GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("config/ipsec/") + prot, true, std::move(completion));
+}
+
+void Client::openVPNConfiguration(const QString &prot, GetCompletion completion)
+{
+    get(serverPath() + QStringLiteral("config/openvpn/") + prot, true, std::move(completion));
+}
+
+void Client::codesApply(const QString &code, const QString &pladId, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("codes/apply"), {{Keys::code, code}, {Keys::planId, pladId}}, false,
+         std::move(completion));
+}
+
+void Client::receiptValidate(const QString &receipt, bool isSubscription, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("receipt-validator/itunes"),
+         {{Keys::receipt, receipt}, {Keys::isSubscription, isSubscription ? QStringLiteral("1") : QStringLiteral("0")}},
+         false, std::move(completion));
+}
+
+void Client::resetPassword(const QString &email, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("auth/reset-password"), {{Keys::email, email}}, false, std::move(completion));
+}
+
+void Client::resetPasswordWithCode(const QString &email, const QString &code, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("auth/verify-code"), {{Keys::email, email}, {Keys::code, code}}, false,
+         std::move(completion));
+}
+
+void Client::resetPasswordWithPassword(const QString &, const QString &password, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("auth/update-password"),
+         {{Keys::password, password}, {Keys::passwordConfirmation, password}}, true, std::move(completion));
+}
+
+void Client::redeemCodeByEmail(const QString &email, const QString &code, PostCompletion completion)
+{
+    post(serverPath() + QStringLiteral("codes/applyByEmail"), {{Keys::email, email}, {Keys::code, code}}, false,
+         std::move(completion));
+}
