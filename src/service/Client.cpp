@@ -213,7 +213,7 @@ void Client::get(const QString &path, bool auth, GetCompletion completion)
     });
 }
 
-void Client::post(const QString &path, const QList<QPair<QString, QString>> &params, bool auth,
+void Client::post(const QString &path, const Form &params, bool auth,
                   PostCompletion completion)
 {
     const std::optional<QUrl> url = requestUrl(path);
@@ -245,11 +245,15 @@ void Client::post(const QString &path, const QList<QPair<QString, QString>> &par
     });
 }
 
+Client::Form Client::deviceFields() const
+{
+    return {{Keys::platform, m_platform}, {Keys::os, m_os}, {Keys::appVersion, m_appVersion},
+            {Keys::deviceName, m_deviceName}};
+}
+
 void Client::signupWithUid(const QString &uid, const QString &password, PostCompletion completion)
 {
-    post(serverPath() + QStringLiteral("auth/signup"),
-         {{Keys::uid, uid}, {Keys::uidPassword, password}, {Keys::platform, m_platform}, {Keys::os, m_os},
-          {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName}},
+    post(serverPath() + QStringLiteral("auth/signup"), Form{{Keys::uid, uid}, {Keys::uidPassword, password}} + deviceFields(),
          false, std::move(completion));
 }
 
@@ -257,25 +261,21 @@ void Client::associateUser(const QString &email, const QString &password, const 
                            PostCompletion completion)
 {
     post(serverPath() + QStringLiteral("auth/email"),
-         {{Keys::email, email}, {Keys::emailPassword, password}, {Keys::uid, uid}, {Keys::platform, m_platform},
-          {Keys::os, m_os}, {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName}},
-         false, std::move(completion));
+         Form{{Keys::email, email}, {Keys::emailPassword, password}, {Keys::uid, uid}} + deviceFields(), false,
+         std::move(completion));
 }
 
 void Client::loginWithUid(const QString &uid, const QString &password, PostCompletion completion)
 {
     post(serverPath() + QStringLiteral("auth/login/uid"),
-         {{Keys::uid, uid}, {Keys::uidPassword, password}, {Keys::platform, m_platform}, {Keys::os, m_os},
-          {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName}},
-         false, std::move(completion));
+         Form{{Keys::uid, uid}, {Keys::uidPassword, password}} + deviceFields(), false, std::move(completion));
 }
 
 void Client::loginWithEmail(const QString &email, const QString &password, PostCompletion completion)
 {
     post(serverPath() + QStringLiteral("auth/login/email"),
-         {{Keys::email, email}, {Keys::emailPassword, password}, {Keys::platform, m_platform}, {Keys::os, m_os},
-          {Keys::appVersion, m_appVersion}, {Keys::deviceName, m_deviceName},
-          {Keys::uid, Preferences::uid().value_or(QString())}},
+         Form{{Keys::email, email}, {Keys::emailPassword, password}} + deviceFields()
+             + Form{{Keys::uid, Preferences::uid().value_or(QString())}},
          false, std::move(completion));
 }
 

@@ -22,6 +22,7 @@ class Client : public QObject
     Q_OBJECT
 public:
     using Headers = QList<QPair<QByteArray, QByteArray>>;
+    using Form = QList<QPair<QString, QString>>;
     using GetCompletion = std::function<void(std::optional<Error>, std::optional<JSON>)>;
     using PostCompletion = std::function<void(std::optional<Error>, std::optional<JSON>, std::optional<int>)>;
 
@@ -96,7 +97,7 @@ public:
 
     // The primitives: path is the complete URL text. Form fields keep the order given.
     virtual void get(const QString &path, bool auth, GetCompletion completion);
-    virtual void post(const QString &path, const QList<QPair<QString, QString>> &params, bool auth,
+    virtual void post(const QString &path, const Form &params, bool auth,
                       PostCompletion completion);
 
     virtual void redeemCodeByEmail(const QString &email, const QString &code, PostCompletion completion);
@@ -107,6 +108,8 @@ protected:
 private:
     // Main thread only: made on first use, deleted with the application object.
     QNetworkAccessManager *network();
+    // The four fields that identify this installation in sign-up and login forms.
+    [[nodiscard]] Form deviceFields() const;
 
     const QString m_platform;
     const QString m_deviceName;
