@@ -1,0 +1,198 @@
+#include "VpnConnection.h"
+
+#include "MainQueue.h"
+#include "NetworkManagerDBus.h"
+#include "NotificationCenter.h"
+#include "VpnError.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
+
+namespace nm = NetworkManagerDBus;
+
+namespace {
+
+// NetworkManager's active connection and VPN connection states.
+constexpr uint activeActivated = 2;
+constexpr uint activeDeactivating = 3;
+constexpr uint activeDeactivated = 4;
+constexpr uint vpnActivated = 5;
+constexpr uint vpnFailed = 6;
+constexpr uint vpnDisconnected = 7;
+
+using ManagedObjects = QMap<QDBusObjectPath, NMSettings>;
+
+ManagedObjects managedObjects(const QVariant &value)
+{
+    return qdbus_cast<ManagedObjects>(value.value<QDBusArgument>());
+}
+
+QList<QDBusObjectPath> objectPaths(const QVariant &value)
+{
+    if (value.userType() == qMetaTypeId<QDBusArgument>())
+        return qdbus_cast<QList<QDBusObjectPath>>(value.value<QDBusArgument>());
+    return value.value<QList<QDBusObjectPath>>();
+}
+
+} // namespace
+
+VpnConnection::VpnConnection(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent)
+    , m_bus(bus)
+    , m_watcher(new QDBusServiceWatcher(nm::service, bus, QDBusServiceWatcher::WatchForOwnerChange, this))
+{
+    nm::registerTypes();
+    m_bus.connect(nm::service, {}, nm::activeInterface, QStringLiteral("StateChanged"), this,
+                  SLOT(onActiveStateChanged(uint, uint, QDBusMessage)));
+    m_bus.connect(nm::service, {}, nm::vpnConnectionInterface, QStringLiteral("VpnStateChanged"), this,
+                  SLOT(onVpnStateChanged(uint, uint, QDBusMessage)));
+    m_bus.connect(nm::service, nm::managerPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                  QStringLiteral("PropertiesChanged"), this,
+                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                m_networkManagerPresent = false;
+                m_activePath.clear();
+                updateStatus();
+                if (!newOwner.isEmpty())
+                    resync();
+            });
+}
+
+void VpnConnection::startVPNTunnel(StartCompletion completion)
+{
+    if (m_profilePath.isEmpty() || !m_enabled) {
+        const Error error = m_profilePath.isEmpty() ? Error(VpnError::domain, VpnError::ConfigurationInvalid,
+                                                            QStringLiteral("No VPN profile is saved."))
+                                                    : Error(VpnError::domain, VpnError::ConfigurationDisabled,
+                                                            QStringLiteral("The VPN profile is disabled."));
+        MainQueue::async([completion = std::move(completion), error] { completion(error); });
+        return;
+    }
+    const QDBusObjectPath none(QStringLiteral("/"));
+    nm::call(m_bus, this, nm::managerPath, nm::managerInterface, QStringLiteral("ActivateConnection"),
+             {QVariant::fromValue(QDBusObjectPath(m_profilePath)), QVariant::fromValue(none),
+              QVariant::fromValue(none)},
+             [this, completion = std::move(completion)](const QDBusMessage &reply) {
+                 if (reply.type() == QDBusMessage::ErrorMessage) {
+                     completion(Error(VpnError::domain, VpnError::ConnectionFailed, nm::errorText(reply)));
+                     return;
+                 }
+                 // Signals of the new active connection may have come before this reply: read it whole.
+                 resync([completion] { completion(std::nullopt); });
+             });
+}
+
+void VpnConnection::stopVPNTunnel()
+{
+    if (m_activePath.isEmpty())
+        return;
+    nm::call(m_bus, this, nm::managerPath, nm::managerInterface, QStringLiteral("DeactivateConnection"),
+             {QVariant::fromValue(QDBusObjectPath(m_activePath))}, [](const QDBusMessage &) {});
+}
+
+void VpnConnection::setProfile(const QString &path, bool enabled, std::function<void()> ready)
+{
+    m_profilePath = path;
+    m_enabled = enabled;
+    if (path.isEmpty()) {
+        ++m_generation;
+        m_activePath.clear();
+        updateStatus();
+        if (ready)
+            ready();
+        return;
+    }
+    resync(std::move(ready));
+}
+
+void VpnConnection::resync(std::function<void()> ready)
+{
+    const quint64 generation = ++m_generation;
+    nm::call(m_bus, this, nm::objectManagerPath, QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+             QStringLiteral("GetManagedObjects"), {},
+             [this, generation, ready = std::move(ready)](const QDBusMessage &reply) {
+                 if (generation == m_generation) {
+                     m_networkManagerPresent = reply.type() != QDBusMessage::ErrorMessage;
+                     m_activePath.clear();
+                     if (m_networkManagerPresent && !m_profilePath.isEmpty()) {
+                         const ManagedObjects objects = managedObjects(reply.arguments().value(0));
+                         for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
+                             const QVariantMap active = it.value().value(nm::activeInterface);
+                             if (active.value(QStringLiteral("Connection")).value<QDBusObjectPath>().path() !=
+                                 m_profilePath)
+                                 continue;
+                             m_activePath = it.key().path();
+                             m_activeState = active.value(QStringLiteral("State")).toUInt();
+                             m_vpnState = it.value()
+                                              .value(nm::vpnConnectionInterface)
+                                              .value(QStringLiteral("VpnState"))
+                                              .toUInt();
+                         }
+                     }
+                     updateStatus();
+                 }
+                 if (ready)
+                     ready();
+             });
+}
+
+void VpnConnection::onActiveStateChanged(uint state, uint, const QDBusMessage &message)
+{
+    if (message.path() != m_activePath || m_activePath.isEmpty())
+        return;
+    m_activeState = state;
+    updateStatus();
+}
+
+void VpnConnection::onVpnStateChanged(uint state, uint, const QDBusMessage &message)
+{
+    if (message.path() != m_activePath || m_activePath.isEmpty())
+        return;
+    m_vpnState = state;
+    updateStatus();
+}
+
+void VpnConnection::onPropertiesChanged(const QString &interface, const QVariantMap &changed,
+                                        const QStringList &, const QDBusMessage &)
+{
+    const auto active = changed.constFind(QStringLiteral("ActiveConnections"));
+    if (interface != nm::managerInterface || active == changed.cend() || m_profilePath.isEmpty())
+        return;
+    const QList<QDBusObjectPath> paths = objectPaths(*active);
+    if (!m_activePath.isEmpty() && paths.contains(QDBusObjectPath(m_activePath)))
+        return;
+    // Ours went away, or one appeared that may be ours (started elsewhere, or reconnected).
+    m_activePath.clear();
+    updateStatus();
+    resync();
+}
+
+VpnStatus VpnConnection::currentStatus() const
+{
+    if (!m_networkManagerPresent || m_profilePath.isEmpty())
+        return VpnStatus::Invalid;
+    if (m_activePath.isEmpty() || m_activeState == activeDeactivated)
+        return VpnStatus::Disconnected;
+    if (m_activeState == activeDeactivating)
+        return VpnStatus::Disconnecting;
+    if (m_vpnState == vpnActivated)
+        return VpnStatus::Connected;
+    if (m_vpnState == vpnFailed || m_vpnState == vpnDisconnected)
+        return VpnStatus::Disconnected;
+    // No VPN state heard of yet: the active connection's own tells.
+    if (m_vpnState == 0 && m_activeState == activeActivated)
+        return VpnStatus::Connected;
+    return VpnStatus::Connecting;
+}
+
+void VpnConnection::updateStatus()
+{
+    const VpnStatus status = currentStatus();
+    if (status == m_status)
+        return;
+    m_status = status;
+    NotificationCenter::defaultCenter().post(statusDidChangeNotification, this);
+}

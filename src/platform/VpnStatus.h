@@ -1,0 +1,12 @@
+#pragma once
+// The status of the VPN profile's connection, with the numeric values the application logs and
+// compares; "reasserting" has no counterpart on NetworkManager and is never reported there.
+
+enum class VpnStatus {
+    Invalid = 0,
+    Disconnected = 1,
+    Connecting = 2,
+    Connected = 3,
+    Reasserting = 4,
+    Disconnecting = 5
+};

@@ -1,0 +1,166 @@
+#include "VPNHelper.h"
+
+#include "Client.h"
+#include "Console.h"
+#include "JSON.h"
+#include "Preferences.h"
+#include "SecretStore.h"
+#include "SystemVpnManager.h"
+#include "VPNKeychain.h"
+#include "VpnConnection.h"
+#include "VpnSecretAgent.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QPointer>
+
+namespace {
+
+const QString profileDescription = QStringLiteral("Velmora");
+
+using Parameters = IKEv2Settings::SecurityAssociationParameters;
+
+// AES-256-GCM with SHA-384 and Curve25519, for the IKE and the child security associations alike.
+const Parameters securityAssociation{Parameters::EncryptionAlgorithm::AES256GCM,
+                                     Parameters::IntegrityAlgorithm::SHA384,
+                                     Parameters::DiffieHellmanGroup::Group31};
+
+} // namespace
+
+VPNHelper &VPNHelper::shared()
+{
+    static VPNHelper *const instance = [] {
+        auto *helper = new VPNHelper;
+        // Status tracking and the secret agent answer on the main loop, whoever asked first.
+        if (auto *app = QCoreApplication::instance(); app && helper->thread() != app->thread())
+            helper->moveToThread(app->thread());
+        return helper;
+    }();
+    return *instance;
+}
+
+VPNHelper::VPNHelper()
+    : m_manager(new SystemVpnManager(QDBusConnection::systemBus(), profileDescription, this))
+{
+    // NetworkManager asks whichever process runs this helper for the tunnel's password.
+    new VpnSecretAgent(
+        QDBusConnection::systemBus(), []() -> SecretStore & { return Preferences::defaultKeychain(); },
+        Preferences::keychainGroupName, Preferences::Keys::vpnPassword, this);
+}
+
+VpnStatus VPNHelper::currentStatus() const
+{
+    return m_manager->connection()->status();
+}
+
+void VPNHelper::connectIPSecIKEv2()
+{
+    QPointer<VPNHelper> weakSelf(this);
+    m_manager->loadFromPreferences([weakSelf](std::optional<Error> error) {
+        if (!weakSelf)
+            return;
+        if (error) {
+            Console::print(QStringLiteral("Error loading VPN preferences: ") + error->localizedDescription());
+            return;
+        }
+        Client::shared().IPSecConfiguration(
+            QString::number(Preferences::configId()),
+            [self = weakSelf.data()](std::optional<Error> error, std::optional<JSON> answer) {
+                if (!answer) {
+                    Console::print(QStringLiteral("Failed to retrieve IPSec configuration: ") +
+                                   (error ? error->localizedDescription() : QStringLiteral("Unknown error")));
+                    return;
+                }
+                self->configure(*answer);
+            });
+    });
+}
+
+void VPNHelper::configure(const JSON &answer)
+{
+    using Keys = Preferences::Keys;
+    Preferences::setKeychainValue(answer[Client::Keys::radiusLogin].stringValue(), Keys::vpnUsername);
+    Preferences::setKeychainValue(answer[Client::Keys::radiusPassword].stringValue(), Keys::vpnPassword);
+    Preferences::setKeychainValue(answer[Client::Keys::serverDomain].stringValue(), Keys::server);
+
+    IKEv2Settings protocol;
+    protocol.authenticationMethod = IKEv2Settings::AuthenticationMethod::None;
+    protocol.useExtendedAuthentication = true;
+    if (const auto server = Preferences::server())
+        protocol.serverAddress = *server;
+    if (const auto server = Preferences::server())
+        protocol.remoteIdentifier = *server;
+    if (const auto username = Preferences::vpnUsername())
+        protocol.username = *username;
+
+    Error failure{QString()};
+    const std::optional<QByteArray> reference = VPNKeychain::persistentReferenceFor(
+        Preferences::keychainGroupName, Keys::vpnPassword,
+        answer[Client::Keys::radiusPassword].stringValue().toUtf8(), &failure);
+    if (!reference) {
+        Console::print(QStringLiteral("Error setting up password reference: ") +
+                       failure.localizedDescription());
+        return;
+    }
+    protocol.passwordReference = *reference;
+
+    protocol.ikeSecurityAssociationParameters = securityAssociation;
+    protocol.childSecurityAssociationParameters = securityAssociation;
+    protocol.enablePFS = true;
+
+    m_manager->setOnDemandRules({SystemVpnManager::OnDemandRuleConnect{}});
+    m_manager->setOnDemandEnabled(Preferences::killSwitch());
+    protocol.includeAllNetworks = Preferences::killSwitch();
+    protocol.excludeLocalNetworks = Preferences::excludeLocalNetworks();
+
+    m_manager->setProtocolConfiguration(protocol);
+    m_manager->setLocalizedDescription(profileDescription);
+    m_manager->setEnabled(true);
+
+    Console::print(QStringLiteral("Attempting to connect to server: ") +
+                   Preferences::server().value_or(QStringLiteral("Unknown")));
+
+    m_manager->saveToPreferences([this](std::optional<Error> error) {
+        if (error) {
+            Console::print(QStringLiteral("Save Error:  ") + error->localizedDescription());
+            return;
+        }
+        Console::print(QStringLiteral("CALL LOAD TO PREFERENCES AGAIN..."));
+        m_manager->loadFromPreferences([this](std::optional<Error> error) {
+            if (error) {
+                Console::print(QStringLiteral("VPN Preferences error: 2 - Optional(%1)")
+                                   .arg(error->localizedDescription()));
+                return;
+            }
+            m_manager->connection()->startVPNTunnel([](std::optional<Error> error) {
+                if (error)
+                    Console::print(QStringLiteral("Error starting VPN Tunnel: ") +
+                                   error->localizedDescription());
+                else
+                    Console::print(QStringLiteral("Start VPN"));
+            });
+        });
+    });
+}
+
+void VPNHelper::disconnectVPN()
+{
+    m_manager->setOnDemandEnabled(false);
+    // The save's outcome does not matter: the tunnel goes down either way.
+    m_manager->saveToPreferences([this](std::optional<Error>) { m_manager->connection()->stopVPNTunnel(); });
+}
+
+void VPNHelper::removeVPNProfile(RemoveCompletion completion)
+{
+    QPointer<VPNHelper> weakSelf(this);
+    m_manager->loadFromPreferences(
+        [weakSelf, completion = std::move(completion)](std::optional<Error> error) {
+            if (!weakSelf)
+                return;
+            if (error) {
+                completion(error);
+                return;
+            }
+            weakSelf->m_manager->removeFromPreferences(completion);
+        });
+}

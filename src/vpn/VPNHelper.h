@@ -1,0 +1,45 @@
+#pragma once
+// The one component that drives the system's VPN: fetches the IKEv2 credentials of the chosen region,
+// keeps the one "Velmora" profile in NetworkManager, starts and stops the tunnel, reports its status.
+
+#include "Error.h"
+#include "VpnStatus.h"
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+class JSON;
+class SystemVpnManager;
+
+class VPNHelper : public QObject
+{
+    Q_OBJECT
+public:
+    using RemoveCompletion = std::function<void(std::optional<Error>)>;
+
+    // Created on first use, on the main thread, on the system bus (DBUS_SYSTEM_BUS_ADDRESS when set);
+    // lives until the process ends. Also registers the application's secret agent.
+    static VPNHelper &shared();
+
+    // The profile's manager; its connection posts VpnConnection::statusDidChangeNotification.
+    [[nodiscard]] SystemVpnManager &manager() const { return *m_manager; }
+
+    // The status as last reported by NetworkManager, without loading the preferences.
+    [[nodiscard]] VpnStatus currentStatus() const;
+    // Fetches the configuration of the stored region, saves the profile and starts the tunnel.
+    // Returns at once; failures are console lines.
+    void connectIPSecIKEv2();
+    // Switches reconnection off, saves, then stops the tunnel whatever the save gave.
+    void disconnectVPN();
+    // Deletes the profile; completion gets the error, or none, on the main thread's loop.
+    void removeVPNProfile(RemoveCompletion completion);
+
+private:
+    VPNHelper();
+
+    void configure(const JSON &answer);
+
+    SystemVpnManager *m_manager;
+};
