@@ -1,0 +1,163 @@
+#include "LoginController.h"
+
+#include "Client.h"
+#include "Console.h"
+#include "MainQueue.h"
+#include "Preferences.h"
+
+#include <QRegularExpression>
+#include <QTextBoundaryFinder>
+
+namespace {
+
+constexpr qsizetype minimumPasswordLength = 6;
+
+const QString unknownError = QStringLiteral("Unknown Error");
+
+const QRegularExpression &emailPattern()
+{
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral(
+        R"RE((?:[\p{L}0-9!#$%\&'*+/=?\^_`{|}~-]+(?:\.[\p{L}0-9!#$%\&'*+/=?\^_`{|}~-]+)*|"(?:[\x01-\x08\x0b\x0c\x0e-\x1f\x21\x23-\x5b\x5d-\x7f]|\\[\x01-\x09\x0b\x0c\x0e-\x7f])*")@(?:(?:[\p{L}0-9](?:[a-z0-9-]*[\p{L}0-9])?\.)+[\p{L}0-9](?:[\p{L}0-9-]*[\p{L}0-9])?|\[(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\.){3}(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?|[\p{L}0-9-]*[\p{L}0-9]:(?:[\x01-\x08\x0b\x0c\x0e-\x1f\x21-\x5a\x53-\x7f]|\\[\x01-\x09\x0b\x0c\x0e-\x7f])+)\]))RE")));
+    return pattern;
+}
+
+// Characters as the user sees them: a base letter with its accents, a flag or an emoji sequence is one.
+bool isShorterThan(const QString &text, qsizetype count)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype seen = 0;
+    while (seen < count && finder.toNextBoundary() != -1)
+        ++seen;
+    return seen < count;
+}
+
+} // namespace
+
+LoginController::LoginController(QObject *parent)
+    : QObject(parent)
+{
+    Console::print(QStringLiteral("LoginController init"));
+}
+
+void LoginController::setEmail(const QString &value)
+{
+    m_email = value;
+    Q_EMIT emailChanged();
+}
+
+void LoginController::setPassword(const QString &value)
+{
+    m_password = value;
+    Q_EMIT passwordChanged();
+}
+
+void LoginController::setRepeatPassword(const QString &value)
+{
+    m_repeatPassword = value;
+    Q_EMIT repeatPasswordChanged();
+}
+
+void LoginController::setLoginError(bool value)
+{
+    m_loginError = value;
+    Q_EMIT loginErrorChanged();
+}
+
+void LoginController::setLoginErrorMsg(const QString &value)
+{
+    m_loginErrorMsg = value;
+    Q_EMIT loginErrorMsgChanged();
+}
+
+void LoginController::setLoginResult(Status value)
+{
+    m_loginResult = value;
+    Q_EMIT loginResultChanged();
+}
+
+bool LoginController::isValidEmailAddr(const QString &strToValidate)
+{
+    return emailPattern().match(strToValidate).hasMatch();
+}
+
+std::optional<QString> LoginController::inputProblem(const QString &email, const QString &password,
+                                                     const QString *repeatPassword)
+{
+    if (!isValidEmailAddr(email))
+        return QStringLiteral("Please enter valid email");
+    if (isShorterThan(password, minimumPasswordLength))
+        return QStringLiteral("Password should be 6 chars at least");
+    // Canonically equivalent texts are the same password, however the keyboard composed them.
+    if (repeatPassword && password.normalized(QString::NormalizationForm_C) !=
+                              repeatPassword->normalized(QString::NormalizationForm_C))
+        return QStringLiteral("Passwords are not the same");
+    return std::nullopt;
+}
+
+void LoginController::reportFailure(const QString &message, Status status)
+{
+    // The screen reacts to the result and expects message and flag to be in place by then.
+    setLoginErrorMsg(message);
+    setLoginError(true);
+    setLoginResult(status);
+}
+
+void LoginController::loginPressed(const QString &email, const QString &password)
+{
+    if (const auto problem = inputProblem(email, password, nullptr)) {
+        reportFailure(*problem, Status::LogInFalse);
+        return;
+    }
+    Client::shared().loginWithEmail(
+        email, password,
+        [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
+                                                       std::optional<int>) {
+            MainQueue::async([controller, email, password, error = std::move(error), json = std::move(json)] {
+                handleAnswer(controller, error, json, email, password, Status::LogInTrue, Status::LogInFalse);
+            });
+        });
+}
+
+void LoginController::signupPressed(const QString &email, const QString &password,
+                                    const QString &repeatPassword)
+{
+    if (const auto problem = inputProblem(email, password, &repeatPassword)) {
+        reportFailure(*problem, Status::SignUpFalse);
+        return;
+    }
+    const std::optional<QString> uid = Preferences::uid();
+    if (!uid) {
+        reportFailure(QStringLiteral("This device has no identifier to sign up with. Please try again."),
+                      Status::SignUpFalse);
+        return;
+    }
+    Client::shared().associateUser(
+        email, password, *uid,
+        [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
+                                                       std::optional<int>) {
+            handleAnswer(controller, error, json, email, password, Status::SignUpTrue, Status::SignUpFalse);
+        });
+}
+
+void LoginController::handleAnswer(const QPointer<LoginController> &controller,
+                                   const std::optional<Error> &error, const std::optional<JSON> &json,
+                                   const QString &email, const QString &password, Status success,
+                                   Status failure)
+{
+    if (!json) {
+        if (controller)
+            controller->reportFailure(error ? error->localizedDescription() : unknownError, failure);
+        return;
+    }
+    if ((*json)[Client::Keys::errors].exists()) {
+        if (controller)
+            controller->reportFailure((*json)[Client::Keys::message].string().value_or(unknownError),
+                                      failure);
+        return;
+    }
+    Preferences::setKeychainValue((*json)[Client::Keys::accesToken].stringValue(), Preferences::Keys::token);
+    Preferences::setKeychainValue(email, Preferences::Keys::email);
+    Preferences::setKeychainValue(password, Preferences::Keys::password);
+    if (controller)
+        controller->setLoginResult(success);
+}

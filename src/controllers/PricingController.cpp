@@ -1,0 +1,110 @@
+#include "PricingController.h"
+
+#include "Client.h"
+#include "Configuration.h"
+#include "Console.h"
+#include "JSON.h"
+#include "MainQueue.h"
+#include "Preferences.h"
+
+#include <QPointer>
+#include <QUrl>
+
+#include <optional>
+
+namespace {
+
+const QStringList benefitLines = {
+    QStringLiteral("5 devices"),
+    QStringLiteral("Unlimited access to all VPN servers"),
+    QStringLiteral("24/7 Technical support"),
+    QStringLiteral("Premium support"),
+};
+
+QString checkoutAddress()
+{
+    return QStringLiteral("https://") + Configuration::webHost() + QStringLiteral("/checkout");
+}
+
+std::optional<PricingView::Plan> planFrom(const JSON &element)
+{
+    const std::optional<QString> name = element[QStringLiteral("name")].string();
+    const std::optional<qint64> totalDays = element[QStringLiteral("total_days")].integer();
+    const std::optional<bool> isTrial = element[QStringLiteral("is_trial")].boolean();
+    const std::optional<bool> isUnlimited = element[QStringLiteral("is_unlimited")].boolean();
+    const std::optional<QString> price = element[QStringLiteral("price")].string();
+    if (!name || !totalDays || !isTrial || !isUnlimited || !price)
+        return std::nullopt;
+    if (*isTrial && *name == QLatin1StringView("Trial"))
+        return std::nullopt;
+
+    // A query value: "+" would arrive as a blank and "&" would cut it short, so such characters are
+    // escaped; an ordinary address reads as it stands.
+    const QString email = QString::fromLatin1(QUrl::toPercentEncoding(
+        Preferences::keychainValue(Preferences::Keys::email).value_or(QString()), QByteArrayLiteral("@")));
+    PricingView::Plan plan;
+    if (*isUnlimited) {
+        plan.name = QStringLiteral("Lifetime");
+        plan.purchaseURL = checkoutAddress() + QStringLiteral("?plan=lifetime&email=") + email;
+    } else {
+        plan.name = *name;
+        plan.purchaseURL = checkoutAddress() + QStringLiteral("?plan=") +
+                           PricingController::convertDaysToReadableFormat(*totalDays) +
+                           QStringLiteral("&email=") + email;
+    }
+    plan.duration =
+        *totalDays == 0 ? QStringLiteral("Forever") : QString::number(*totalDays) + QStringLiteral(" days");
+    plan.price = *price;
+    plan.benefits = benefitLines;
+    return plan;
+}
+
+} // namespace
+
+PricingController::PricingController(QObject *parent)
+    : QObject(parent)
+{
+    fetchPlans();
+}
+
+void PricingController::setPlans(const QList<PricingView::Plan> &value)
+{
+    m_plans = value;
+    Q_EMIT plansChanged();
+}
+
+QString PricingController::convertDaysToReadableFormat(qint64 totalDays)
+{
+    if (totalDays >= 365)
+        return QString::number(totalDays / 365) + u'y';
+    if (totalDays >= 30)
+        return QString::number(totalDays / 30) + u'm';
+    if (totalDays >= 7)
+        return QString::number(totalDays / 7) + u'w';
+    return QString::number(totalDays) + u'd';
+}
+
+void PricingController::fetchPlans()
+{
+    Client::shared().userPlans(
+        [controller = QPointer(this)](std::optional<Error> error, std::optional<JSON> json) {
+            if (!controller)
+                return;
+            if (error) {
+                Console::print(QStringLiteral("Error fetching plans: ") + error->localizedDescription());
+                return;
+            }
+            const std::optional<QList<JSON>> elements = json ? json->array() : std::nullopt;
+            if (!elements)
+                return;
+            QList<PricingView::Plan> plans;
+            for (const JSON &element : *elements) {
+                if (std::optional<PricingView::Plan> plan = planFrom(element))
+                    plans.append(std::move(*plan));
+            }
+            MainQueue::async([controller, plans = std::move(plans)] {
+                if (controller)
+                    controller->setPlans(plans);
+            });
+        });
+}
