@@ -33,8 +33,9 @@ bool isShorterThan(const QString &text, qsizetype count)
 
 } // namespace
 
-LoginController::LoginController(QObject *parent)
+LoginController::LoginController(Client &client, QObject *parent)
     : QObject(parent)
+    , m_client(client)
 {
     Console::print(QStringLiteral("LoginController init"));
 }
@@ -108,7 +109,7 @@ void LoginController::loginPressed(const QString &email, const QString &password
         reportFailure(*problem, Status::LogInFalse);
         return;
     }
-    Client::shared().loginWithEmail(
+    m_client.loginWithEmail(
         email, password,
         [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
                                                        std::optional<int>) {
@@ -131,7 +132,7 @@ void LoginController::signupPressed(const QString &email, const QString &passwor
                       Status::SignUpFalse);
         return;
     }
-    Client::shared().associateUser(
+    m_client.associateUser(
         email, password, *uid,
         [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
                                                        std::optional<int>) {

@@ -2,6 +2,7 @@
 // The login screen's model: checks what the user typed, logs in or signs up with the service, keeps
 // the credentials on success, and publishes the outcome of every attempt.
 
+#include "Client.h"
 #include "Error.h"
 #include "JSON.h"
 
@@ -27,7 +28,7 @@ public:
     enum class Status { None, LogInTrue, LogInFalse, SignUpTrue, SignUpFalse };
     Q_ENUM(Status)
 
-    explicit LoginController(QObject *parent = nullptr);
+    explicit LoginController(Client &client = Client::shared(), QObject *parent = nullptr);
 
     // Every setter notifies, also when the value is unchanged: the login screen counts on seeing
     // each outcome, two equal failures in a row included.
@@ -69,6 +70,7 @@ private:
                              const std::optional<JSON> &json, const QString &email, const QString &password,
                              Status success, Status failure);
 
+    Client &m_client;
     QString m_email;
     QString m_password;
     QString m_repeatPassword;

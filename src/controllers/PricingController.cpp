@@ -61,8 +61,9 @@ std::optional<PricingView::Plan> planFrom(const JSON &element)
 
 } // namespace
 
-PricingController::PricingController(QObject *parent)
+PricingController::PricingController(Client &client, QObject *parent)
     : QObject(parent)
+    , m_client(client)
 {
     fetchPlans();
 }
@@ -86,7 +87,7 @@ QString PricingController::convertDaysToReadableFormat(qint64 totalDays)
 
 void PricingController::fetchPlans()
 {
-    Client::shared().userPlans(
+    m_client.userPlans(
         [controller = QPointer(this)](std::optional<Error> error, std::optional<JSON> json) {
             if (!controller)
                 return;

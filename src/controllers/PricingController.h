@@ -2,6 +2,7 @@
 // The pricing screen's plan list: fetches the service's plans and publishes them as cards, each
 // with the checkout address for the signed-in user.
 
+#include "Client.h"
 #include "PricingView.h"
 
 #include <QList>
@@ -15,7 +16,7 @@ class PricingController : public QObject
 
 public:
     // Starts the first fetch.
-    explicit PricingController(QObject *parent = nullptr);
+    explicit PricingController(Client &client = Client::shared(), QObject *parent = nullptr);
 
     [[nodiscard]] QList<PricingView::Plan> plans() const { return m_plans; }
     void setPlans(const QList<PricingView::Plan> &value);
@@ -30,5 +31,6 @@ Q_SIGNALS:
     void plansChanged();
 
 private:
+    Client &m_client;
     QList<PricingView::Plan> m_plans;
 };

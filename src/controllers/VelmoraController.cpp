@@ -53,13 +53,15 @@ QString redeemMessage(const std::optional<JSON> &answer, std::optional<int> http
 
 } // namespace
 
-VelmoraController::VelmoraController(QObject *parent)
+VelmoraController::VelmoraController(Client &client, VPNHelper &vpn, QObject *parent)
     : QObject(parent)
-    , m_connectionStatus(VPNHelper::shared().currentStatus())
+    , m_client(client)
+    , m_vpn(vpn)
+    , m_connectionStatus(vpn.currentStatus())
     , m_currentRegion(Preferences::configId())
 {
     Console::print(QStringLiteral("initializing VelmoraController"));
-    VPNHelper::shared().manager().loadFromPreferences([](std::optional<Error> error) {
+    m_vpn.manager().loadFromPreferences([](std::optional<Error> error) {
         if (error)
             Console::print(QStringLiteral("Error loading VPN preferences: ") + error->localizedDescription());
     });
@@ -207,11 +209,11 @@ void VelmoraController::doConnect()
     case VpnStatus::Connecting:
     case VpnStatus::Connected:
     case VpnStatus::Reasserting:
-        VPNHelper::shared().disconnectVPN();
+        m_vpn.disconnectVPN();
         break;
     case VpnStatus::Invalid:
     case VpnStatus::Disconnected:
-        VPNHelper::shared().connectIPSecIKEv2();
+        m_vpn.connectIPSecIKEv2();
         break;
     case VpnStatus::Disconnecting:
         break;
@@ -223,14 +225,14 @@ void VelmoraController::logout()
     Preferences::setKeychainValue(std::nullopt, Preferences::Keys::email);
     Preferences::setKeychainValue(std::nullopt, Preferences::Keys::token);
     Preferences::setKeychainValue(std::nullopt, Preferences::Keys::password);
-    VPNHelper::shared().disconnectVPN();
+    m_vpn.disconnectVPN();
     AppIcon::set(applicationIcon);
     NotificationCenter::defaultCenter().post(QStringLiteral("showLoginView"));
 }
 
 void VelmoraController::loadRegions()
 {
-    Client::shared().userRegions([controller = QPointer(this)](std::optional<Error> error,
+    m_client.userRegions([controller = QPointer(this)](std::optional<Error> error,
                                                                std::optional<JSON> json) {
         if (!controller)
             return;
@@ -294,7 +296,7 @@ void VelmoraController::didSelectRegion(const VPNRegion &region)
 
 void VelmoraController::showCurrentSubscription()
 {
-    Client::shared().userCurrentPlan(
+    m_client.userCurrentPlan(
         [controller = QPointer(this)](std::optional<Error>, std::optional<JSON> json) {
             if (controller && json)
                 controller->setSubscription(planText(*json));
@@ -308,7 +310,7 @@ void VelmoraController::redeemCode()
         logout();
         return;
     }
-    Client::shared().redeemCodeByEmail(*email, m_code,
+    m_client.redeemCodeByEmail(*email, m_code,
                                        [controller = QPointer(this)](std::optional<Error>,
                                                                      std::optional<JSON> json,
                                                                      std::optional<int> status) {

@@ -2,6 +2,8 @@
 // The main screen's controller: the sheets and the redeem alert, the plan text, the live connection
 // status, the region catalogue and the chosen region, and the flows that change them.
 
+#include "Client.h"
+#include "VPNHelper.h"
 #include "VPNRegion.h"
 #include "VpnStatus.h"
 
@@ -22,17 +24,18 @@ class VelmoraController : public QObject
     Q_PROPERTY(QString redeemAlertMessage READ redeemAlertMessage WRITE setRedeemAlertMessage NOTIFY
                    redeemAlertMessageChanged)
     Q_PROPERTY(QString code READ code WRITE setCode NOTIFY codeChanged)
-    Q_PROPERTY(QString subscription READ subscription WRITE setSubscription NOTIFY subscriptionChanged)
-    Q_PROPERTY(VpnStatus connectionStatus READ connectionStatus WRITE setConnectionStatus NOTIFY
-                   connectionStatusChanged)
-    Q_PROPERTY(QList<VPNRegion> regions READ regions WRITE setRegions NOTIFY regionsChanged)
+    // Written by the controller alone: read-only to the screens.
+    Q_PROPERTY(QString subscription READ subscription NOTIFY subscriptionChanged)
+    Q_PROPERTY(VpnState::Status connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
+    Q_PROPERTY(QList<VPNRegion> regions READ regions NOTIFY regionsChanged)
     // A region id, or null when the selection was cleared.
     Q_PROPERTY(QVariant currentRegion READ currentRegionValue WRITE setCurrentRegionValue NOTIFY
                    currentRegionChanged)
 
 public:
     // Loads the VPN preferences and starts following the VPN status and the "logout" notification.
-    explicit VelmoraController(QObject *parent = nullptr);
+    explicit VelmoraController(Client &client = Client::shared(), VPNHelper &vpn = VPNHelper::shared(),
+                               QObject *parent = nullptr);
     ~VelmoraController() override;
 
     [[nodiscard]] bool showRedeem() const { return m_showRedeem; }
@@ -95,6 +98,8 @@ Q_SIGNALS:
 private:
     void applyDefaultSelection();
 
+    Client &m_client;
+    VPNHelper &m_vpn;
     bool m_showRedeem = false;
     bool m_showSettings = false;
     bool m_showPricing = false;

@@ -2,7 +2,12 @@
 // The status of the VPN profile's connection, with the numeric values the application logs and
 // compares; "reasserting" has no counterpart on NetworkManager and is never reported there.
 
-enum class VpnStatus {
+#include <QObject>
+
+namespace VpnState {
+Q_NAMESPACE
+
+enum class Status {
     Invalid = 0,
     Disconnected = 1,
     Connecting = 2,
@@ -10,3 +15,8 @@ enum class VpnStatus {
     Reasserting = 4,
     Disconnecting = 5
 };
+Q_ENUM_NS(Status)
+
+} // namespace VpnState
+
+using VpnStatus = VpnState::Status;

@@ -30,7 +30,7 @@ const Parameters securityAssociation{Parameters::EncryptionAlgorithm::AES256GCM,
 VPNHelper &VPNHelper::shared()
 {
     static VPNHelper *const instance = [] {
-        auto *helper = new VPNHelper;
+        auto *helper = new VPNHelper(QDBusConnection::systemBus());
         // Status tracking and the secret agent answer on the main loop, whoever asked first.
         if (auto *app = QCoreApplication::instance(); app && helper->thread() != app->thread())
             helper->moveToThread(app->thread());
@@ -39,12 +39,13 @@ VPNHelper &VPNHelper::shared()
     return *instance;
 }
 
-VPNHelper::VPNHelper()
-    : m_manager(new SystemVpnManager(QDBusConnection::systemBus(), profileDescription, this))
+VPNHelper::VPNHelper(const QDBusConnection &systemBus, QObject *parent)
+    : QObject(parent)
+    , m_manager(new SystemVpnManager(systemBus, profileDescription, this))
 {
     // NetworkManager asks whichever process runs this helper for the tunnel's password.
     new VpnSecretAgent(
-        QDBusConnection::systemBus(), []() -> SecretStore & { return Preferences::defaultKeychain(); },
+        systemBus, []() -> SecretStore & { return Preferences::defaultKeychain(); },
         Preferences::keychainGroupName, Preferences::Keys::vpnPassword, this);
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 
 class JSON;
+class QDBusConnection;
 class SystemVpnManager;
 
 class VPNHelper : public QObject
@@ -22,6 +23,8 @@ public:
     // Created on first use, on the main thread, on the system bus (DBUS_SYSTEM_BUS_ADDRESS when set);
     // lives until the process ends. Also registers the application's secret agent.
     static VPNHelper &shared();
+    // A helper of its own on the given system bus, with its own secret agent; for tests and tools.
+    explicit VPNHelper(const QDBusConnection &systemBus, QObject *parent = nullptr);
 
     // The profile's manager; its connection posts VpnConnection::statusDidChangeNotification.
     [[nodiscard]] SystemVpnManager &manager() const { return *m_manager; }
@@ -37,7 +40,6 @@ public:
     void removeVPNProfile(RemoveCompletion completion);
 
 private:
-    VPNHelper();
 
     void configure(const JSON &answer);
 
