@@ -1,0 +1,56 @@
+#pragma once
+// The core's types as the screens see them: the controllers as QML types made only in C++, the
+// connection status as an enumeration, the region values as value types.
+
+#include "Location.h"
+#include "LoginController.h"
+#include "PricingController.h"
+#include "VPNRegion.h"
+#include "VelmoraController.h"
+#include "VpnStatus.h"
+
+#include <QtQml/qqmlregistration.h>
+
+struct VelmoraControllerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(VelmoraController)
+    QML_NAMED_ELEMENT(VelmoraController)
+    QML_UNCREATABLE("made by Services")
+};
+
+struct LoginControllerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(LoginController)
+    QML_NAMED_ELEMENT(LoginController)
+    QML_UNCREATABLE("made by Services")
+};
+
+struct PricingControllerForeign
+{
+    Q_GADGET
+    QML_FOREIGN(PricingController)
+    QML_NAMED_ELEMENT(PricingController)
+    QML_UNCREATABLE("made by Services")
+};
+
+namespace VpnStatusForeign {
+Q_NAMESPACE
+QML_FOREIGN_NAMESPACE(VpnState)
+QML_NAMED_ELEMENT(VpnStatus)
+} // namespace VpnStatusForeign
+
+struct VPNRegionForeign
+{
+    Q_GADGET
+    QML_FOREIGN(VPNRegion)
+    QML_VALUE_TYPE(vpnRegion)
+};
+
+struct LocationForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Location)
+    QML_VALUE_TYPE(location)
+};

@@ -1,0 +1,25 @@
+#pragma once
+// Resizes a window by its whole frame, title bar included, keeping its lower-left corner where it
+// is, on a later turn of the main loop; a missing window is left alone.
+
+#include <QObject>
+#include <QPointer>
+#include <QWindow>
+#include <QtQml/qqmlregistration.h>
+
+class WindowFrame : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+public:
+    using QObject::QObject;
+
+    // The frame's new geometry for a frame size: the top edge moves by the change of height.
+    [[nodiscard]] static QRect keepingLowerLeft(const QRect &frame, const QSize &size);
+    // Applies a frame size now; nothing when window is null.
+    static void apply(QWindow *window, const QSize &size);
+    // Applies it after the given number of main-loop turns (at least one).
+    Q_INVOKABLE static void resize(QWindow *window, int width, int height, int turns = 1);
+};
