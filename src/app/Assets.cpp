@@ -34,3 +34,8 @@ QUrl Assets::image(const QString &name)
 {
     return resource(QStringLiteral("images"), name);
 }
+
+QColor Assets::rightBarColor()
+{
+    return QColor(0x1f, 0x2a, 0x5c);
+}
