@@ -6,7 +6,12 @@
 #include "Preferences.h"
 
 #include <QRegularExpression>
-#include <QTextBoundaryFinder>
+
+#include <unicode/ubrk.h>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
 
 namespace {
 
@@ -21,14 +26,37 @@ const QRegularExpression &emailPattern()
     return pattern;
 }
 
-// Characters as the user sees them: a base letter with its accents, a flag or an emoji sequence is one.
+// Characters as the user sees them, Unicode's extended grapheme clusters: a base letter with its
+// marks, a flag or an emoji sequence is one. ICU's count, as Qt's boundary finder goes by syllables
+// in Tamil, Kannada, Myanmar and Khmer.
 bool isShorterThan(const QString &text, qsizetype count)
 {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<UBreakIterator, decltype(&ubrk_close)> characters(
+        ubrk_open(UBRK_CHARACTER, "", reinterpret_cast<const UChar *>(text.utf16()),
+                  int32_t(std::min<qsizetype>(text.size(), std::numeric_limits<int32_t>::max())), &status),
+        &ubrk_close);
+    // Without ICU's data, code points are the nearest count there is.
+    if (U_FAILURE(status))
+        return text.toUcs4().size() < count;
     qsizetype seen = 0;
-    while (seen < count && finder.toNextBoundary() != -1)
+    while (seen < count && ubrk_next(characters.get()) != UBRK_DONE)
         ++seen;
     return seen < count;
+}
+
+// RFC 6750's token68: what may follow "Bearer " in a header, and nothing else.
+bool isBearerToken(QStringView token)
+{
+    qsizetype end = token.size();
+    while (end > 0 && token[end - 1] == u'=')
+        --end;
+    const QStringView body = token.first(end);
+    return !body.isEmpty() && std::all_of(body.begin(), body.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-'
+            || u == u'.' || u == u'_' || u == u'~' || u == u'+' || u == u'/';
+    });
 }
 
 } // namespace
@@ -112,10 +140,12 @@ void LoginController::loginPressed(const QString &email, const QString &password
     m_client.loginWithEmail(
         email, password,
         [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
-                                                       std::optional<int>) {
-            MainQueue::async([controller, email, password, error = std::move(error), json = std::move(json)] {
-                handleAnswer(controller, error, json, email, password, Status::LogInTrue, Status::LogInFalse);
-            });
+                                                       std::optional<int> status) {
+            MainQueue::async(
+                [controller, email, password, error = std::move(error), json = std::move(json), status] {
+                    handleAnswer(controller, error, json, status, email, password, Status::LogInTrue,
+                                 Status::LogInFalse);
+                });
         });
 }
 
@@ -135,28 +165,33 @@ void LoginController::signupPressed(const QString &email, const QString &passwor
     m_client.associateUser(
         email, password, *uid,
         [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
-                                                       std::optional<int>) {
-            handleAnswer(controller, error, json, email, password, Status::SignUpTrue, Status::SignUpFalse);
+                                                       std::optional<int> status) {
+            handleAnswer(controller, error, json, status, email, password, Status::SignUpTrue,
+                         Status::SignUpFalse);
         });
 }
 
 void LoginController::handleAnswer(const QPointer<LoginController> &controller,
                                    const std::optional<Error> &error, const std::optional<JSON> &json,
-                                   const QString &email, const QString &password, Status success,
-                                   Status failure)
+                                   std::optional<int> status, const QString &email, const QString &password,
+                                   Status success, Status failure)
 {
     if (!json) {
         if (controller)
             controller->reportFailure(error ? error->localizedDescription() : unknownError, failure);
         return;
     }
-    if ((*json)[Client::Keys::errors].exists()) {
+    // Only a token that can stand in a header as it is counts as an acceptance: every later
+    // request carries it.
+    const std::optional<QString> token = (*json)[Client::Keys::accesToken].string();
+    const bool refused = (*json)[Client::Keys::errors].exists() || status.value_or(0) >= 400;
+    if (refused || !token || !isBearerToken(*token)) {
         if (controller)
             controller->reportFailure((*json)[Client::Keys::message].string().value_or(unknownError),
                                       failure);
         return;
     }
-    Preferences::setKeychainValue((*json)[Client::Keys::accesToken].stringValue(), Preferences::Keys::token);
+    Preferences::setKeychainValue(*token, Preferences::Keys::token);
     Preferences::setKeychainValue(email, Preferences::Keys::email);
     Preferences::setKeychainValue(password, Preferences::Keys::password);
     if (controller)

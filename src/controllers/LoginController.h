@@ -67,8 +67,8 @@ private:
     void reportFailure(const QString &message, Status status);
     // Keeps the credentials of an accepted attempt even when the controller has gone meanwhile.
     static void handleAnswer(const QPointer<LoginController> &controller, const std::optional<Error> &error,
-                             const std::optional<JSON> &json, const QString &email, const QString &password,
-                             Status success, Status failure);
+                             const std::optional<JSON> &json, std::optional<int> status, const QString &email,
+                             const QString &password, Status success, Status failure);
 
     Client &m_client;
     QString m_email;

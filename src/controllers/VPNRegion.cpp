@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -117,10 +118,14 @@ public:
         }
         // The parsed document keeps a number as a 64-bit integer when it is whole and in range, else
         // as a double, for which toInteger() gives its default: two defaults tell the cases apart.
+        // Numbers a little below the range, fractions there included, round to the smallest integer
+        // on parsing, so that value cannot be told from them and is refused with them.
         const qint64 number = value.toInteger(0);
-        if (number != value.toInteger(1)) {
-            fail(key, QStringLiteral("holds %1, which is not a whole number within 64 bits")
-                          .arg(value.toDouble(), 0, 'g', 17));
+        if (number != value.toInteger(1) || number == std::numeric_limits<qint64>::min()) {
+            fail(key, QStringLiteral("holds %1, which is not a whole number from %2 to %3")
+                          .arg(value.toDouble(), 0, 'g', 17)
+                          .arg(-std::numeric_limits<qint64>::max())
+                          .arg(std::numeric_limits<qint64>::max()));
             return 0;
         }
         return number;

@@ -114,7 +114,7 @@ void handleGetAnswer(QNetworkReply &reply, const Client::GetCompletion &completi
         return;
     }
     const QString url = reply.request().url().toString(QUrl::FullyEncoded | QUrl::RemovePassword);
-    Console::print(QStringLiteral("GET: Optional(%1)\n %2").arg(url, describeResponse(reply)));
+    Console::printLines({QStringLiteral("GET: Optional(%1)").arg(url), u' ' + describeResponse(reply)});
 
     const std::optional<JSON> json = JSON::parse(reply.readAll());
     if (!json) {

@@ -14,6 +14,9 @@
 #include <QDBusConnection>
 #include <QPointer>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const QString profileDescription = QStringLiteral("Velmora");
@@ -24,6 +27,29 @@ using Parameters = IKEv2Settings::SecurityAssociationParameters;
 const Parameters securityAssociation{Parameters::EncryptionAlgorithm::AES256GCM,
                                      Parameters::IntegrityAlgorithm::SHA384,
                                      Parameters::DiffieHellmanGroup::Group31};
+
+// A credential of the answer: only a JSON string counts, so a number or a Boolean never becomes a user
+// name, password or server.
+QString credential(const JSON &answer, const QString &key)
+{
+    return answer[key].string().value_or(QString());
+}
+
+// Why the answer cannot configure the tunnel, or none: the service refused, or a credential is missing.
+std::optional<QString> unusable(const JSON &answer)
+{
+    const QString credentials[] = {Client::Keys::radiusLogin, Client::Keys::radiusPassword,
+                                   Client::Keys::serverDomain};
+    const auto missing =
+        std::find_if(std::cbegin(credentials), std::cend(credentials),
+                     [&answer](const QString &key) { return credential(answer, key).isEmpty(); });
+    const bool refused = answer[Client::Keys::errors].exists();
+    if (!refused && missing == std::cend(credentials))
+        return std::nullopt;
+    if (const auto message = answer[Client::Keys::message].string())
+        return *message;
+    return refused ? QStringLiteral("Unknown error") : QStringLiteral("The answer has no %1.").arg(*missing);
+}
 
 } // namespace
 
@@ -72,6 +98,11 @@ void VPNHelper::connectIPSecIKEv2()
                                    (error ? error->localizedDescription() : QStringLiteral("Unknown error")));
                     return;
                 }
+                // Nothing stored is overwritten and no profile is saved for an answer without credentials.
+                if (const auto problem = unusable(*answer)) {
+                    Console::print(QStringLiteral("Failed to retrieve IPSec configuration: ") + *problem);
+                    return;
+                }
                 self->configure(*answer);
             });
     });
@@ -80,9 +111,10 @@ void VPNHelper::connectIPSecIKEv2()
 void VPNHelper::configure(const JSON &answer)
 {
     using Keys = Preferences::Keys;
-    Preferences::setKeychainValue(answer[Client::Keys::radiusLogin].stringValue(), Keys::vpnUsername);
-    Preferences::setKeychainValue(answer[Client::Keys::radiusPassword].stringValue(), Keys::vpnPassword);
-    Preferences::setKeychainValue(answer[Client::Keys::serverDomain].stringValue(), Keys::server);
+    const QString password = credential(answer, Client::Keys::radiusPassword);
+    Preferences::setKeychainValue(credential(answer, Client::Keys::radiusLogin), Keys::vpnUsername);
+    Preferences::setKeychainValue(password, Keys::vpnPassword);
+    Preferences::setKeychainValue(credential(answer, Client::Keys::serverDomain), Keys::server);
 
     IKEv2Settings protocol;
     protocol.authenticationMethod = IKEv2Settings::AuthenticationMethod::None;
@@ -97,7 +129,7 @@ void VPNHelper::configure(const JSON &answer)
     Error failure{QString()};
     const std::optional<QByteArray> reference = VPNKeychain::persistentReferenceFor(
         Preferences::keychainGroupName, Keys::vpnPassword,
-        answer[Client::Keys::radiusPassword].stringValue().toUtf8(), &failure);
+        password.toUtf8(), &failure);
     if (!reference) {
         Console::print(QStringLiteral("Error setting up password reference: ") +
                        failure.localizedDescription());

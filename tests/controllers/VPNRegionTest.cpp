@@ -89,7 +89,11 @@ private Q_SLOTS:
         row("null", answerWith(R"({"city": null})"), R"(key "city" is null, expected a string)");
         row("text for integer", answerWith(R"({"id": "7"})"), R"(key "id" holds a string, expected an integer)");
         row("fraction", answerWith(R"({"distance": 2.5})"), R"(key "distance" holds 2.5, which is not a whole)");
-        row("beyond 64 bits", answerWith(R"({"id": 9223372036854775808})"), "not a whole number within 64 bits");
+        row("smallest id", answerWith(R"({"id": -9223372036854775807})"), "");
+        row("beyond 64 bits", answerWith(R"({"id": 9223372036854775808})"), "not a whole number from");
+        row("below 64 bits", answerWith(R"({"id": -9223372036854775809})"), R"(key "id" holds -9.22)");
+        row("fraction below 64 bits", answerWith(R"({"distance": -9223372036854775808.5})"),
+            R"(key "distance" holds -9.22)");
         row("number for Boolean", answerWith(R"({"is_free": 1})"), R"(key "is_free" holds a number)");
         row("nested", answerWith(R"({"location": {"latitude": "50", "longitude": 8}})"),
             R"(key "location.latitude" holds a string)");

@@ -152,12 +152,29 @@ void VPNHelperTest::answersThatEndTheConnect_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");   // none: the connection closes without an answer
     QTest::addColumn<QStringList>("lines"); // the last one may go on with an error's description
+    const QString failed = QStringLiteral("Failed to retrieve IPSec configuration: ");
     QTest::newRow("fields missing") << 200 << QByteArray("{}")
-                                    << QStringList{"Attempting to connect to server: ",
-                                                   "CALL LOAD TO PREFERENCES AGAIN...", "Start VPN"};
+                                    << QStringList{failed + "The answer has no radius_login."};
+    QTest::newRow("Boolean for the password")
+        << 200
+        << QByteArray(R"({"server_domain": "10.99.0.1", "radius_login": "alice", "radius_password": true})")
+        << QStringList{failed + "The answer has no radius_password."};
+    QTest::newRow("number for the user")
+        << 200
+        << QByteArray(R"({"server_domain": "10.99.0.1", "radius_login": 7, "radius_password": "secret"})")
+        << QStringList{failed + "The answer has no radius_login."};
+    QTest::newRow("empty server")
+        << 200 << QByteArray(R"({"server_domain": "", "radius_login": "alice", "radius_password": "secret"})")
+        << QStringList{failed + "The answer has no server_domain."};
+    QTest::newRow("refused, with credentials and a line break")
+        << 403
+        << QByteArray(R"({"errors": {"plan": ["expired"]}, "message": "Plan expired.\nStart VPN",
+            "server_domain": "10.99.0.1", "radius_login": "alice", "radius_password": "secret"})")
+        << QStringList{failed + "Plan expired.\\nStart VPN"};
+    QTest::newRow("refused without a message")
+        << 500 << QByteArray(R"({"errors": null})") << QStringList{failed + "Unknown error"};
     QTest::newRow("forced logout") << 401 << QByteArray(R"({"code":"E0112"})") << QStringList();
-    QTest::newRow("no answer") << 200 << QByteArray()
-                               << QStringList{"Failed to retrieve IPSec configuration: "};
+    QTest::newRow("no answer") << 200 << QByteArray() << QStringList{failed};
 }
 
 void VPNHelperTest::answersThatEndTheConnect()
@@ -173,7 +190,11 @@ void VPNHelperTest::answersThatEndTheConnect()
     int logouts = 0;
     QObject observer;
     NotificationCenter::defaultCenter().addObserver("logout", &observer, [&](QObject *) { ++logouts; });
+    Preferences::setVpnUsername(QStringLiteral("kept-user"));
+    Preferences::setVpnPassword(QStringLiteral("kept-password"));
+    Preferences::setServer(QStringLiteral("kept.example"));
     const QByteArray filesBefore = peers::savedProfileFiles();
+    const VpnStatus statusBefore = VPNHelper::shared().currentStatus();
     Console::Capture capture;
 
     VPNHelper::shared().connectIPSecIKEv2();
@@ -186,12 +207,12 @@ void VPNHelperTest::answersThatEndTheConnect()
         QVERIFY2(i + 1 < lines.size() ? printed[i] == lines[i] : printed[i].startsWith(lines[i]),
                  qPrintable(printed[i]));
     QCOMPARE(logouts, status == 401 ? 1 : 0);
-    QVERIFY(!m_posted.contains(VpnStatus::Connected));
-    QCOMPARE(VPNHelper::shared().currentStatus(), VpnStatus::Disconnected);
-    if (lines.contains("Start VPN"))
-        QCOMPARE(Preferences::vpnPassword(), std::optional<QString>(QString()));
-    else
-        QCOMPARE(peers::savedProfileFiles(), filesBefore);
+    QVERIFY(!m_posted.contains(VpnStatus::Connecting));
+    QCOMPARE(VPNHelper::shared().currentStatus(), statusBefore);
+    QCOMPARE(peers::savedProfileFiles(), filesBefore);
+    QCOMPARE(Preferences::vpnUsername(), "kept-user");
+    QCOMPARE(Preferences::vpnPassword(), "kept-password");
+    QCOMPARE(Preferences::server(), "kept.example");
 }
 
 void VPNHelperTest::removesTheProfileWhetherOrNotThereIsOne()
