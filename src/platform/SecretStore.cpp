@@ -1,12 +1,15 @@
 #include "SecretStore.h"
 
+#include "Console.h"
+
+#include <QDeadlineTimer>
 #include <QList>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringDecoder>
 
-// libsecret asks for this acknowledgement before its object-path calls, which keep every request on
-// our own connection, with our own time-out, and without a proxy object per item.
+// libsecret asks for this acknowledgement before its session calls (encoding secrets for our own
+// requests); every request itself goes straight over our connection, with our own time-out.
 #define SECRET_API_SUBJECT_TO_CHANGE
 #include <libsecret/secret.h>
 
@@ -15,17 +18,16 @@ namespace {
 // Short enough that a missing or hung keyring daemon never freezes the caller for long.
 constexpr int callTimeoutMs = 1500;
 
+const char *const servicePath = "/org/freedesktop/secrets";
+const char *const serviceInterface = "org.freedesktop.Secret.Service";
 const char *const collectionInterface = "org.freedesktop.Secret.Collection";
 const char *const itemInterface = "org.freedesktop.Secret.Item";
+const char *const promptInterface = "org.freedesktop.Secret.Prompt";
 const char *const noPrompt = "/";
 
 struct ErrorFree
 {
     void operator()(GError *p) const { g_error_free(p); }
-};
-struct StrvFree
-{
-    void operator()(gchar **p) const { g_strfreev(p); }
 };
 struct CharFree
 {
@@ -39,17 +41,21 @@ struct ValueUnref
 {
     void operator()(SecretValue *p) const { secret_value_unref(p); }
 };
-struct HashUnref
+struct ObjectUnref
 {
-    void operator()(GHashTable *p) const { g_hash_table_unref(p); }
+    void operator()(gpointer p) const { g_object_unref(p); }
+};
+struct ContextUnref
+{
+    void operator()(GMainContext *p) const { g_main_context_unref(p); }
 };
 
 using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
-using StrvPtr = std::unique_ptr<gchar *, StrvFree>;
 using CharPtr = std::unique_ptr<gchar, CharFree>;
 using VariantPtr = std::unique_ptr<GVariant, VariantUnref>;
 using ValuePtr = std::unique_ptr<SecretValue, ValueUnref>;
-using HashPtr = std::unique_ptr<GHashTable, HashUnref>;
+using ServicePtr = std::unique_ptr<SecretService, ObjectUnref>;
+using ContextPtr = std::unique_ptr<GMainContext, ContextUnref>;
 
 Error makeError(SecretStore::ErrorCode code, const QString &description)
 {
@@ -111,6 +117,12 @@ bool meansServiceGone(const GError *error)
     return false;
 }
 
+// Our own time-out ran out: the service is there but does not answer.
+bool meansNoAnswer(const GError *error)
+{
+    return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT);
+}
+
 bool meansNoSuchObject(const GError *error)
 {
     if (error->domain == G_DBUS_ERROR)
@@ -134,6 +146,56 @@ QByteArray label(const QString &account)
 {
     return QStringLiteral("Velmora %1").arg(account).toUtf8();
 }
+
+GVariant *attributesOf(const QString &service, const QString &account)
+{
+    GVariantBuilder attributes;
+    g_variant_builder_init(&attributes, G_VARIANT_TYPE("a{ss}"));
+    g_variant_builder_add(&attributes, "{ss}", "service", service.toUtf8().constData());
+    g_variant_builder_add(&attributes, "{ss}", "account", account.toUtf8().constData());
+    return g_variant_builder_end(&attributes);
+}
+
+QList<QByteArray> pathsIn(GVariant *paths)
+{
+    QList<QByteArray> list;
+    GVariantIter iter;
+    g_variant_iter_init(&iter, paths);
+    const gchar *path = nullptr;
+    while (g_variant_iter_next(&iter, "&o", &path))
+        list.append(QByteArray(path));
+    return list;
+}
+
+// What a prompt reports through its Completed signal, awaited on a main context of our own.
+struct PromptWait
+{
+    bool completed = false;
+    bool dismissed = false;
+    bool timedOut = false;
+    bool unsubscribed = false;
+    VariantPtr result;
+
+    static void onCompleted(GDBusConnection *, const gchar *, const gchar *, const gchar *, const gchar *,
+                            GVariant *parameters, gpointer self)
+    {
+        auto *wait = static_cast<PromptWait *>(self);
+        if (wait->completed || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(bv)")))
+            return;
+        gboolean dismissed = FALSE;
+        GVariant *result = nullptr;
+        g_variant_get(parameters, "(bv)", &dismissed, &result);
+        wait->completed = true;
+        wait->dismissed = dismissed;
+        wait->result.reset(result);
+    }
+    static void onUnsubscribed(gpointer self) { static_cast<PromptWait *>(self)->unsubscribed = true; }
+    static gboolean onTimeout(gpointer self)
+    {
+        static_cast<PromptWait *>(self)->timedOut = true;
+        return G_SOURCE_REMOVE;
+    }
+};
 
 } // namespace
 
@@ -171,26 +233,28 @@ static void velmora_secret_service_init(VelmoraSecretService *) {}
 
 struct SecretStore::Connection
 {
-    explicit Connection(const QString &busAddress)
+    Connection(const QString &busAddress, Limits storeLimits)
         : address(busAddress)
+        , limits(storeLimits)
     {
         // Registers libsecret's remote error names, so "IsLocked" and friends arrive as SECRET_ERROR.
         (void)secret_error_get_quark();
     }
     ~Connection() { reset(); }
 
-    SecretService *ensureService(std::optional<Error> &failure);
+    ServicePtr openService(std::optional<Error> &failure);
+    ServicePtr openSession(std::optional<Error> &failure);
     void dropService();
     void reset();
+    Error serviceFailure(const GError *error);
     Error failure(const GError *error);
 
-    GVariant *call(const char *path, const char *interface, const char *method, GVariant *args,
-                   const GVariantType *replyType, ErrorPtr &error);
-    std::optional<Error> runPrompt(SecretService *svc, const char *prompt, const GVariantType *type,
-                                   VariantPtr *result);
-    std::optional<Error> unlock(SecretService *svc, const QByteArray &path);
-    std::optional<Error> readSecret(SecretService *svc, const QByteArray &path, QByteArray *secret);
-    std::optional<Error> writeSecret(SecretService *svc, const QByteArray &path, const QByteArray &secret);
+    GVariant *call(SecretService *svc, const char *path, const char *interface, const char *method,
+                   GVariant *args, const GVariantType *replyType, ErrorPtr &error);
+    std::optional<Error> runPrompt(SecretService *svc, const QByteArray &prompt, VariantPtr *result);
+    std::optional<Error> unlock(const QByteArray &path);
+    std::optional<Error> readSecret(const QByteArray &path, QByteArray *secret);
+    std::optional<Error> writeSecret(const QByteArray &path, const QByteArray &secret);
 
     struct Search
     {
@@ -206,17 +270,30 @@ struct SecretStore::Connection
     std::optional<Error> remove(const QString &service, const QString &account);
 
     const QString address;
+    const Limits limits;
     QMutex mutex;
     GDBusConnection *bus = nullptr;
     SecretService *proxy = nullptr;
+    // A service that let a call time out is not asked again before this runs out.
+    std::optional<Error> unanswered;
+    QDeadlineTimer unansweredUntil;
+    bool unansweredReported = false;
 };
 
-SecretService *SecretStore::Connection::ensureService(std::optional<Error> &failure)
+// A new reference, so that the service stays usable while the lock is let go during a prompt.
+ServicePtr SecretStore::Connection::openService(std::optional<Error> &failure)
 {
+    if (unanswered) {
+        if (!unansweredUntil.hasExpired()) {
+            failure = unanswered;
+            return nullptr;
+        }
+        unanswered.reset();
+    }
     if (bus && g_dbus_connection_is_closed(bus))
         reset();
     if (proxy)
-        return proxy;
+        return ServicePtr(static_cast<SecretService *>(g_object_ref(proxy)));
 
     GError *raw = nullptr;
     if (!bus) {
@@ -244,12 +321,24 @@ SecretService *SecretStore::Connection::ensureService(std::optional<Error> &fail
                        "g-default-timeout", callTimeoutMs, "flags", SECRET_SERVICE_OPEN_SESSION, nullptr));
     if (!proxy) {
         ErrorPtr error(raw);
-        failure =
-            makeError(ServiceUnavailable,
-                      QStringLiteral("The Secret Service is not available: %1").arg(messageOf(error.get())));
+        failure = serviceFailure(error.get());
         return nullptr;
     }
-    return proxy;
+    unansweredReported = false;
+    return ServicePtr(static_cast<SecretService *>(g_object_ref(proxy)));
+}
+
+// The service with a session for passing secrets.
+ServicePtr SecretStore::Connection::openSession(std::optional<Error> &failure)
+{
+    ServicePtr svc = openService(failure);
+    GError *raw = nullptr;
+    if (svc && !secret_service_ensure_session_sync(svc.get(), nullptr, &raw)) {
+        ErrorPtr error(raw);
+        failure = this->failure(error.get());
+        return nullptr;
+    }
+    return svc;
 }
 
 // The next request opens a new session, e.g. with a keyring daemon that was restarted.
@@ -271,97 +360,168 @@ void SecretStore::Connection::reset()
     }
 }
 
+Error SecretStore::Connection::serviceFailure(const GError *error)
+{
+    dropService();
+    const Error gone = makeError(
+        ServiceUnavailable, QStringLiteral("The Secret Service is not available: %1").arg(messageOf(error)));
+    if (meansNoAnswer(error)) {
+        // Each further call would cost the whole time-out again; once said is enough.
+        unanswered = gone;
+        unansweredUntil.setRemainingTime(limits.unansweredHoldOff);
+        if (!unansweredReported) {
+            unansweredReported = true;
+            Console::print(QStringLiteral("Keychain not answering: keychain calls fail at once for %1 s")
+                               .arg(double(limits.unansweredHoldOff.count()) / 1000));
+        }
+    }
+    return gone;
+}
+
 Error SecretStore::Connection::failure(const GError *error)
 {
-    if (meansServiceGone(error)) {
-        dropService();
-        return makeError(ServiceUnavailable,
-                         QStringLiteral("The Secret Service is not available: %1").arg(messageOf(error)));
-    }
+    if (meansServiceGone(error))
+        return serviceFailure(error);
     if (meansLocked(error))
         return lockedError();
     return makeError(OperationFailed,
                      QStringLiteral("The Secret Service refused the request: %1").arg(messageOf(error)));
 }
 
-GVariant *SecretStore::Connection::call(const char *path, const char *interface, const char *method,
-                                        GVariant *args, const GVariantType *replyType, ErrorPtr &error)
+GVariant *SecretStore::Connection::call(SecretService *svc, const char *path, const char *interface,
+                                        const char *method, GVariant *args, const GVariantType *replyType,
+                                        ErrorPtr &error)
 {
     GError *raw = nullptr;
     GVariant *reply = g_dbus_connection_call_sync(
-        bus, g_dbus_proxy_get_name(G_DBUS_PROXY(proxy)), path, interface, method, args, replyType,
-        G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs, nullptr, &raw);
+        g_dbus_proxy_get_connection(G_DBUS_PROXY(svc)), g_dbus_proxy_get_name(G_DBUS_PROXY(svc)), path,
+        interface, method, args, replyType, G_DBUS_CALL_FLAGS_NO_AUTO_START, callTimeoutMs, nullptr, &raw);
     error.reset(raw);
+    if (reply)
+        unansweredReported = false;
     return reply;
 }
 
-std::optional<Error> SecretStore::Connection::runPrompt(SecretService *svc, const char *prompt,
-                                                        const GVariantType *type, VariantPtr *result)
+std::optional<Error> SecretStore::Connection::runPrompt(SecretService *svc, const QByteArray &prompt,
+                                                        VariantPtr *result)
 {
-    if (g_strcmp0(prompt, noPrompt) == 0)
+    if (prompt == noPrompt)
         return {};
-    GError *raw = nullptr;
-    VariantPtr answer(secret_service_prompt_at_dbus_path_sync(svc, prompt, nullptr, type, &raw));
-    ErrorPtr error(raw);
-    if (error)
+    GDBusConnection *connection = g_dbus_proxy_get_connection(G_DBUS_PROXY(svc));
+    CharPtr owner(g_dbus_proxy_get_name_owner(G_DBUS_PROXY(svc)));
+    PromptWait wait;
+    ContextPtr context(g_main_context_new());
+    g_main_context_push_thread_default(context.get());
+    const guint subscription = g_dbus_connection_signal_subscribe(
+        connection, owner ? owner.get() : g_dbus_proxy_get_name(G_DBUS_PROXY(svc)), promptInterface,
+        "Completed", prompt.constData(), nullptr, G_DBUS_SIGNAL_FLAGS_NONE, &PromptWait::onCompleted, &wait,
+        &PromptWait::onUnsubscribed);
+
+    ErrorPtr error;
+    VariantPtr reply(call(svc, prompt.constData(), promptInterface, "Prompt", g_variant_new("(s)", ""),
+                          nullptr, error));
+    if (reply) {
+        // A person may take a while over a keyring password: nobody else waits for that.
+        mutex.unlock();
+        GSource *timeout = g_timeout_source_new(guint(limits.promptWait.count()));
+        g_source_set_callback(timeout, &PromptWait::onTimeout, &wait, nullptr);
+        g_source_attach(timeout, context.get());
+        while (!wait.completed && !wait.timedOut)
+            g_main_context_iteration(context.get(), TRUE);
+        g_source_destroy(timeout);
+        g_source_unref(timeout);
+        mutex.lock();
+    }
+    g_dbus_connection_signal_unsubscribe(connection, subscription);
+    while (!wait.unsubscribed)
+        g_main_context_iteration(context.get(), TRUE);
+    g_main_context_pop_thread_default(context.get());
+
+    if (!reply)
         return failure(error.get());
-    if (!answer)
-        return lockedError(); // the user dismissed the prompt
+    if (!wait.completed) {
+        // Nobody answered in time: take the prompt down rather than leave it behind for nothing.
+        g_dbus_connection_call(connection, g_dbus_proxy_get_name(G_DBUS_PROXY(svc)), prompt.constData(),
+                               promptInterface, "Dismiss", nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
+                               callTimeoutMs, nullptr, nullptr, nullptr);
+        return lockedError();
+    }
+    if (wait.dismissed)
+        return lockedError();
     if (result)
-        *result = std::move(answer);
+        *result = std::move(wait.result);
     return {};
 }
 
-std::optional<Error> SecretStore::Connection::unlock(SecretService *svc, const QByteArray &path)
+std::optional<Error> SecretStore::Connection::unlock(const QByteArray &path)
 {
+    std::optional<Error> unavailable;
+    const ServicePtr svc = openService(unavailable);
+    if (!svc)
+        return unavailable;
+    ErrorPtr error;
     const gchar *paths[] = {path.constData(), nullptr};
-    gchar **unlockedRaw = nullptr;
-    GError *raw = nullptr;
-    const gint count = secret_service_unlock_dbus_paths_sync(svc, paths, nullptr, &unlockedRaw, &raw);
-    StrvPtr unlocked(unlockedRaw);
-    ErrorPtr error(raw);
-    if (error)
+    VariantPtr reply(call(svc.get(), servicePath, serviceInterface, "Unlock", g_variant_new("(^ao)", paths),
+                          G_VARIANT_TYPE("(aoo)"), error));
+    if (!reply)
         return failure(error.get());
-    if (count < 1)
+    VariantPtr unlocked(g_variant_get_child_value(reply.get(), 0));
+    if (g_variant_n_children(unlocked.get()) > 0)
+        return {};
+    const gchar *prompt = nullptr;
+    g_variant_get_child(reply.get(), 1, "&o", &prompt);
+    if (g_strcmp0(prompt, noPrompt) == 0)
+        return lockedError();
+    VariantPtr answer;
+    if (auto failed = runPrompt(svc.get(), QByteArray(prompt), &answer))
+        return failed;
+    if (!answer || !g_variant_is_of_type(answer.get(), G_VARIANT_TYPE_OBJECT_PATH_ARRAY) ||
+        g_variant_n_children(answer.get()) < 1)
         return lockedError();
     return {};
 }
 
-std::optional<Error> SecretStore::Connection::readSecret(SecretService *svc, const QByteArray &path,
-                                                         QByteArray *secret)
+std::optional<Error> SecretStore::Connection::readSecret(const QByteArray &path, QByteArray *secret)
 {
-    GError *raw = nullptr;
-    ValuePtr value(secret_service_get_secret_for_dbus_path_sync(svc, path.constData(), nullptr, &raw));
-    ErrorPtr error(raw);
-    if (error)
+    std::optional<Error> unavailable;
+    const ServicePtr svc = openSession(unavailable);
+    if (!svc)
+        return unavailable;
+    // Asked for directly: libsecret's own read leaves every answer behind in memory.
+    ErrorPtr error;
+    VariantPtr reply(call(svc.get(), path.constData(), itemInterface, "GetSecret",
+                          g_variant_new("(o)", secret_service_get_session_dbus_path(svc.get())),
+                          G_VARIANT_TYPE("((oayays))"), error));
+    if (!reply)
         return meansNoSuchObject(error.get()) ? noSuchItemError() : failure(error.get());
+    VariantPtr encoded(g_variant_get_child_value(reply.get(), 0));
+    ValuePtr value(secret_service_decode_dbus_secret(svc.get(), encoded.get()));
     if (!value)
-        return lockedError();
+        return makeError(OperationFailed,
+                         QStringLiteral("The Secret Service sent a secret that cannot be read"));
     gsize length = 0;
     const gchar *data = secret_value_get(value.get(), &length);
     *secret = QByteArray(data, qsizetype(length));
     return {};
 }
 
-std::optional<Error> SecretStore::Connection::writeSecret(SecretService *svc, const QByteArray &path,
-                                                          const QByteArray &secret)
+std::optional<Error> SecretStore::Connection::writeSecret(const QByteArray &path, const QByteArray &secret)
 {
-    GError *raw = nullptr;
-    if (!secret_service_ensure_session_sync(svc, nullptr, &raw)) {
-        ErrorPtr error(raw);
-        return failure(error.get());
-    }
-    ValuePtr value(secret_value_new(secret.constData(), secret.size(), contentTypeFor(secret)));
     for (int attempt = 0;; ++attempt) {
+        std::optional<Error> unavailable;
+        const ServicePtr svc = openSession(unavailable);
+        if (!svc)
+            return unavailable;
+        ValuePtr value(secret_value_new(secret.constData(), secret.size(), contentTypeFor(secret)));
         ErrorPtr error;
-        VariantPtr reply(
-            call(path.constData(), itemInterface, "SetSecret",
-                 g_variant_new("(@(oayays))", secret_service_encode_dbus_secret(svc, value.get())), nullptr,
-                 error));
+        VariantPtr reply(call(
+            svc.get(), path.constData(), itemInterface, "SetSecret",
+            g_variant_new("(@(oayays))", secret_service_encode_dbus_secret(svc.get(), value.get())), nullptr,
+            error));
         if (reply)
             return {};
         if (attempt == 0 && meansLocked(error.get())) {
-            if (auto failed = unlock(svc, path))
+            if (auto failed = unlock(path))
                 return failed;
             continue;
         }
@@ -373,29 +533,22 @@ SecretStore::Connection::Search SecretStore::Connection::search(const QString &s
                                                                 const QString &account)
 {
     Search found;
-    SecretService *svc = ensureService(found.error);
+    const ServicePtr svc = openService(found.error);
     if (!svc)
         return found;
 
-    HashPtr attributes(g_hash_table_new_full(g_str_hash, g_str_equal, g_free, g_free));
-    g_hash_table_insert(attributes.get(), g_strdup("service"), g_strdup(service.toUtf8().constData()));
-    g_hash_table_insert(attributes.get(), g_strdup("account"), g_strdup(account.toUtf8().constData()));
-    gchar **unlockedRaw = nullptr;
-    gchar **lockedRaw = nullptr;
-    GError *raw = nullptr;
-    const bool ok = secret_service_search_for_dbus_paths_sync(svc, nullptr, attributes.get(), nullptr,
-                                                              &unlockedRaw, &lockedRaw, &raw);
-    StrvPtr unlocked(unlockedRaw);
-    StrvPtr locked(lockedRaw);
-    ErrorPtr error(raw);
-    if (!ok) {
+    ErrorPtr error;
+    VariantPtr reply(call(svc.get(), servicePath, serviceInterface, "SearchItems",
+                          g_variant_new("(@a{ss})", attributesOf(service, account)), G_VARIANT_TYPE("(aoao)"),
+                          error));
+    if (!reply) {
         found.error = failure(error.get());
         return found;
     }
-    for (gchar **p = unlocked.get(); p && *p; ++p)
-        found.unlocked.append(QByteArray(*p));
-    for (gchar **p = locked.get(); p && *p; ++p)
-        found.locked.append(QByteArray(*p));
+    VariantPtr unlocked(g_variant_get_child_value(reply.get(), 0));
+    VariantPtr locked(g_variant_get_child_value(reply.get(), 1));
+    found.unlocked = pathsIn(unlocked.get());
+    found.locked = pathsIn(locked.get());
     return found;
 }
 
@@ -410,14 +563,14 @@ SecretStore::ItemResult SecretStore::Connection::find(const QString &service, co
         path = found.unlocked.first();
     } else if (!found.locked.isEmpty()) {
         path = found.locked.first();
-        if (auto failed = unlock(proxy, path))
+        if (auto failed = unlock(path))
             return {{}, failed};
     } else {
         return {};
     }
     Item item{QString::fromUtf8(path), service, account, {}};
     if (withSecret) {
-        if (auto failed = readSecret(proxy, path, &item.secret))
+        if (auto failed = readSecret(path, &item.secret))
             return {{}, failed};
     }
     return {item, {}};
@@ -429,12 +582,12 @@ SecretStore::ItemResult SecretStore::Connection::itemAt(const QString &path)
     if (!g_variant_is_object_path(objectPath.constData()))
         return {};
     std::optional<Error> unavailable;
-    SecretService *svc = ensureService(unavailable);
+    const ServicePtr svc = openService(unavailable);
     if (!svc)
         return {{}, unavailable};
 
     ErrorPtr error;
-    VariantPtr reply(call(objectPath.constData(), "org.freedesktop.DBus.Properties", "GetAll",
+    VariantPtr reply(call(svc.get(), objectPath.constData(), "org.freedesktop.DBus.Properties", "GetAll",
                           g_variant_new("(s)", itemInterface), G_VARIANT_TYPE("(a{sv})"), error));
     if (!reply) {
         // An object without the item interface (a collection, say) answers InvalidArgs here.
@@ -454,11 +607,11 @@ SecretStore::ItemResult SecretStore::Connection::itemAt(const QString &path)
     gboolean locked = FALSE;
     g_variant_lookup(properties.get(), "Locked", "b", &locked);
     if (locked) {
-        if (auto failed = unlock(svc, objectPath))
+        if (auto failed = unlock(objectPath))
             return {{}, failed};
     }
     Item item{path, QString::fromUtf8(service), QString::fromUtf8(account), {}};
-    if (auto failed = readSecret(svc, objectPath, &item.secret))
+    if (auto failed = readSecret(objectPath, &item.secret))
         return {{}, failed};
     return {item, {}};
 }
@@ -467,43 +620,39 @@ SecretStore::ItemResult SecretStore::Connection::add(const QString &service, con
                                                      const QByteArray &secret)
 {
     std::optional<Error> unavailable;
-    SecretService *svc = ensureService(unavailable);
+    ServicePtr svc = openService(unavailable);
     if (!svc)
         return {{}, unavailable};
 
-    GError *raw = nullptr;
-    CharPtr collection(
-        secret_service_read_alias_dbus_path_sync(svc, SECRET_COLLECTION_DEFAULT, nullptr, &raw));
-    if (raw) {
-        ErrorPtr error(raw);
+    ErrorPtr error;
+    VariantPtr alias(call(svc.get(), servicePath, serviceInterface, "ReadAlias",
+                          g_variant_new("(s)", SECRET_COLLECTION_DEFAULT), G_VARIANT_TYPE("(o)"), error));
+    if (!alias)
         return {{}, failure(error.get())};
-    }
-    if (!collection)
+    const gchar *aliasPath = nullptr;
+    g_variant_get(alias.get(), "(&o)", &aliasPath);
+    const QByteArray collection(aliasPath);
+    if (collection == noPrompt)
         return {{},
                 makeError(NoDefaultCollection, QStringLiteral("The Secret Service has no default keyring"))};
-    if (auto failed = unlock(svc, QByteArray(collection.get())))
+    if (auto failed = unlock(collection))
         return {{}, failed};
-    if (!secret_service_ensure_session_sync(svc, nullptr, &raw)) {
-        ErrorPtr error(raw);
-        return {{}, failure(error.get())};
-    }
+    svc = openSession(unavailable);
+    if (!svc)
+        return {{}, unavailable};
 
-    GVariantBuilder attributes;
-    g_variant_builder_init(&attributes, G_VARIANT_TYPE("a{ss}"));
-    g_variant_builder_add(&attributes, "{ss}", "service", service.toUtf8().constData());
-    g_variant_builder_add(&attributes, "{ss}", "account", account.toUtf8().constData());
     GVariantBuilder properties;
     g_variant_builder_init(&properties, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Item.Label",
                           g_variant_new_string(label(account).constData()));
     g_variant_builder_add(&properties, "{sv}", "org.freedesktop.Secret.Item.Attributes",
-                          g_variant_builder_end(&attributes));
+                          attributesOf(service, account));
     ValuePtr value(secret_value_new(secret.constData(), secret.size(), contentTypeFor(secret)));
 
-    ErrorPtr error;
-    VariantPtr reply(call(collection.get(), collectionInterface, "CreateItem",
+    // Replacing: another store (or program) may have added the item since this one looked.
+    VariantPtr reply(call(svc.get(), collection.constData(), collectionInterface, "CreateItem",
                           g_variant_new("(@a{sv}@(oayays)b)", g_variant_builder_end(&properties),
-                                        secret_service_encode_dbus_secret(svc, value.get()), FALSE),
+                                        secret_service_encode_dbus_secret(svc.get(), value.get()), TRUE),
                           G_VARIANT_TYPE("(oo)"), error));
     if (!reply)
         return {{}, failure(error.get())};
@@ -513,8 +662,10 @@ SecretStore::ItemResult SecretStore::Connection::add(const QString &service, con
     Item item{QString::fromUtf8(created), service, account, secret};
     if (item.path == QLatin1String(noPrompt)) {
         VariantPtr answer;
-        if (auto failed = runPrompt(svc, prompt, G_VARIANT_TYPE_OBJECT_PATH, &answer))
+        if (auto failed = runPrompt(svc.get(), QByteArray(prompt), &answer))
             return {{}, failed};
+        if (!answer || !g_variant_is_of_type(answer.get(), G_VARIANT_TYPE_OBJECT_PATH))
+            return {{}, makeError(OperationFailed, QStringLiteral("The Secret Service named no new item"))};
         item.path = QString::fromUtf8(g_variant_get_string(answer.get(), nullptr));
     }
     return {item, {}};
@@ -525,11 +676,7 @@ std::optional<Error> SecretStore::Connection::setSecret(const QString &path, con
     const QByteArray objectPath = path.toUtf8();
     if (!g_variant_is_object_path(objectPath.constData()))
         return noSuchItemError();
-    std::optional<Error> unavailable;
-    SecretService *svc = ensureService(unavailable);
-    if (!svc)
-        return unavailable;
-    return writeSecret(svc, objectPath, secret);
+    return writeSecret(objectPath, secret);
 }
 
 std::optional<Error> SecretStore::Connection::remove(const QString &service, const QString &account)
@@ -538,14 +685,18 @@ std::optional<Error> SecretStore::Connection::remove(const QString &service, con
     if (found.error)
         return found.error;
     for (const QByteArray &path : std::as_const(found.locked)) {
-        if (auto failed = unlock(proxy, path))
+        if (auto failed = unlock(path))
             return failed;
     }
     // Every match goes, so that no older duplicate resurfaces after a removal.
     for (const QByteArray &path : found.unlocked + found.locked) {
+        std::optional<Error> unavailable;
+        const ServicePtr svc = openService(unavailable);
+        if (!svc)
+            return unavailable;
         ErrorPtr error;
-        VariantPtr reply(
-            call(path.constData(), itemInterface, "Delete", nullptr, G_VARIANT_TYPE("(o)"), error));
+        VariantPtr reply(call(svc.get(), path.constData(), itemInterface, "Delete", nullptr,
+                              G_VARIANT_TYPE("(o)"), error));
         if (!reply) {
             if (meansNoSuchObject(error.get()))
                 continue;
@@ -553,26 +704,30 @@ std::optional<Error> SecretStore::Connection::remove(const QString &service, con
         }
         const gchar *prompt = nullptr;
         g_variant_get(reply.get(), "(&o)", &prompt);
-        if (auto failed = runPrompt(proxy, prompt, nullptr, nullptr))
+        if (auto failed = runPrompt(svc.get(), QByteArray(prompt), nullptr))
             return failed;
     }
     return {};
 }
 
-SecretStore::SecretStore(const QString &busAddress)
-    : m_connection(std::make_unique<Connection>(busAddress))
+SecretStore::SecretStore(const QString &busAddress, Limits limits)
+    : m_connection(std::make_unique<Connection>(busAddress, limits))
 {}
 
 SecretStore::~SecretStore() = default;
 
-std::optional<QString> SecretStore::value(const QString &service, const QString &account) const
+std::optional<QString> SecretStore::value(const QString &service, const QString &account,
+                                          std::optional<Error> *failure) const
 {
     QByteArray secret;
     {
         QMutexLocker lock(&m_connection->mutex);
         ItemResult found = m_connection->find(service, account, true);
-        if (!found.item)
+        if (!found.item) {
+            if (failure)
+                *failure = std::move(found.error);
             return std::nullopt;
+        }
         secret = std::move(found.item->secret);
     }
     // A leading byte-order mark is kept: the stored bytes come back as they were.

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -16,7 +17,7 @@ public:
     static inline const QString errorDomain = QStringLiteral("SecretStore");
     enum ErrorCode : qint64 {
         ServiceUnavailable = 1, // no Secret Service answers on the bus
-        Locked = 2,             // the keyring stayed locked (unlock refused or dismissed)
+        Locked = 2,             // the keyring stayed locked (unlock refused, dismissed or unanswered)
         NoDefaultCollection = 3,
         OperationFailed = 4, // the service refused the request
         NoSuchItem = 5,      // the object path names no item
@@ -37,15 +38,27 @@ public:
         std::optional<Error> error;
     };
 
+    // How long the store waits for the Secret Service beyond the time-out of a single call.
+    struct Limits
+    {
+        // For an unlock prompt: a person typing a keyring password. Then the call fails as locked.
+        std::chrono::milliseconds promptWait;
+        // After a call went unanswered, every call fails at once for this long.
+        std::chrono::milliseconds unansweredHoldOff;
+    };
+    static constexpr Limits defaultLimits{std::chrono::minutes(2), std::chrono::seconds(30)};
+
     // Talks to the Secret Service on the bus at busAddress; an empty address means the session bus.
     // The connection is opened on first use and kept.
-    explicit SecretStore(const QString &busAddress = {});
+    explicit SecretStore(const QString &busAddress = {}, Limits limits = defaultLimits);
     ~SecretStore();
     SecretStore(const SecretStore &) = delete;
     SecretStore &operator=(const SecretStore &) = delete;
 
-    // The stored text; none when the item is missing, unreadable or not valid UTF-8.
-    [[nodiscard]] std::optional<QString> value(const QString &service, const QString &account) const;
+    // The stored text; none when the item is missing, unreadable or not valid UTF-8. When the store
+    // could not be asked at all, the failure also goes to *failure if given.
+    [[nodiscard]] std::optional<QString> value(const QString &service, const QString &account,
+                                               std::optional<Error> *failure = nullptr) const;
     // Updates the existing item in place (same object path) or adds one.
     std::optional<Error> setValue(const QString &service, const QString &account, const QString &value);
     // Removes the item; a missing item is not an error.
@@ -55,7 +68,8 @@ public:
     // The item at an object path, with its service and account attributes.
     [[nodiscard]] ItemResult itemAtPath(const QString &path) const;
     std::optional<Error> setSecret(const QString &path, const QByteArray &secret);
-    // Adds a new item to the default collection; the result carries its object path.
+    // Adds an item to the default collection, or replaces the one there with the same service and
+    // account, so that a key never has two items; the result carries its object path.
     ItemResult addItem(const QString &service, const QString &account, const QByteArray &secret);
 
 private:

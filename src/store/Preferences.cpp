@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThread>
@@ -42,6 +43,47 @@ std::shared_ptr<SecretStore> keychain()
     if (!store)
         store = std::make_shared<SecretStore>();
     return store;
+}
+
+// The credentials that every authorised request reads, kept in memory so that requests leave the
+// keyring alone. Every change through setKeychainValue passes here; a new generation tells a read
+// that was under way meanwhile not to keep what it found.
+struct CredentialCache
+{
+    static bool holds(const QString &key) { return key == Preferences::Keys::token; }
+
+    QMutex mutex;
+    QHash<QString, std::optional<QString>> values;
+    quint64 generation = 0;
+    // One writer at a time, so that the kept value is the one the keyring ended up with.
+    QMutex writeMutex;
+};
+
+CredentialCache &credentialCache()
+{
+    static CredentialCache cache;
+    return cache;
+}
+
+std::optional<QString> cachedKeychainValue(const QString &key)
+{
+    CredentialCache &cache = credentialCache();
+    quint64 generation = 0;
+    {
+        QMutexLocker lock(&cache.mutex);
+        if (const auto kept = cache.values.constFind(key); kept != cache.values.cend())
+            return *kept;
+        generation = cache.generation;
+    }
+    std::optional<Error> failure;
+    std::optional<QString> value = keychain()->value(Preferences::keychainGroupName, key, &failure);
+    // A keyring that could not be asked says nothing about the item: ask again next time.
+    if (!failure) {
+        QMutexLocker lock(&cache.mutex);
+        if (cache.generation == generation)
+            cache.values.insert(key, value);
+    }
+    return value;
 }
 
 UserDefaults &defaults()
@@ -94,20 +136,41 @@ SecretStore &Preferences::defaultKeychain()
 
 void Preferences::setDefaultKeychain(std::shared_ptr<SecretStore> store)
 {
-    QMutexLocker lock(&keychainMutex());
-    keychainSlot() = std::move(store);
+    CredentialCache &cache = credentialCache();
+    QMutexLocker writeLock(&cache.writeMutex);
+    {
+        QMutexLocker lock(&keychainMutex());
+        keychainSlot() = std::move(store);
+    }
+    QMutexLocker lock(&cache.mutex);
+    cache.values.clear();
+    ++cache.generation;
 }
 
 std::optional<QString> Preferences::keychainValue(const QString &key)
 {
+    if (CredentialCache::holds(key))
+        return cachedKeychainValue(key);
     return keychain()->value(keychainGroupName, key);
 }
 
 void Preferences::setKeychainValue(const std::optional<QString> &value, const QString &key)
 {
+    CredentialCache &cache = credentialCache();
+    const bool cached = CredentialCache::holds(key);
+    QMutexLocker writeLock(cached ? &cache.writeMutex : nullptr);
     const std::shared_ptr<SecretStore> store = keychain();
     const std::optional<Error> error =
         value ? store->setValue(keychainGroupName, key, *value) : store->remove(keychainGroupName, key);
+    if (cached) {
+        QMutexLocker lock(&cache.mutex);
+        // After a failure the keyring holds whatever it held: the next read asks it.
+        if (error)
+            cache.values.remove(key);
+        else
+            cache.values.insert(key, value);
+        ++cache.generation;
+    }
     if (error)
         Console::print(QStringLiteral("Keychain error for %1: %2").arg(key, error->localizedDescription()));
 }

@@ -41,9 +41,11 @@ public:
 
     // The store every credential goes through: the session bus's Secret Service unless replaced.
     static SecretStore &defaultKeychain();
+    // Also forgets the credentials kept in memory, which belonged to the store replaced.
     static void setDefaultKeychain(std::shared_ptr<SecretStore> store);
 
-    // The stored text for key, or none when missing or unreadable.
+    // The stored text for key, or none when missing or unreadable. The token, which every authorised
+    // request reads, is kept in memory once read: a change made behind this writer's back is not seen.
     [[nodiscard]] static std::optional<QString> keychainValue(const QString &key);
     // The one writer: a value stores it (replacing in place), none removes the item.
     // A failure prints "Keychain error for <key>: <error>" and is otherwise ignored.

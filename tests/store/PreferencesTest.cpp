@@ -1,5 +1,7 @@
 #include "Preferences.h"
 #include "../platform/BareSessionBus.h"
+#include "../platform/FakeSecretService.h"
+#include "Client.h"
 #include "Console.h"
 #include "HostInfo.h"
 #include "SecretStore.h"
@@ -46,6 +48,8 @@ private Q_SLOTS:
         for (const QString &account :
              {Preferences::Keys::token, Preferences::Keys::uid, Preferences::Keys::password})
             secretTool(u"clear"_s, account);
+        // Forgets what it kept of the items cleared behind its back.
+        Preferences::setDefaultKeychain(nullptr);
         QDir(m_host.path()).removeRecursively();
         QDir().mkpath(m_host.path());
     }
@@ -77,6 +81,52 @@ private Q_SLOTS:
         QCOMPARE(Preferences::token(), std::nullopt);
         QCOMPARE(secretTool(u"lookup"_s, Preferences::Keys::token), std::nullopt);
         QCOMPARE(capture.lines(), QStringList());
+    }
+
+    void tokenIsKeptOnceReadAndWrittenThrough()
+    {
+        SecretStore elsewhere; // another program on the same keyring
+        const QString group = Preferences::keychainGroupName;
+        QVERIFY(!elsewhere.setValue(group, Preferences::Keys::token, u"first"_s));
+        QCOMPARE(Preferences::token(), std::optional(u"first"_s));
+        QVERIFY(!elsewhere.setValue(group, Preferences::Keys::token, u"changed elsewhere"_s));
+        QCOMPARE(Preferences::token(), std::optional(u"first"_s));
+        QVERIFY(!elsewhere.setValue(group, Preferences::Keys::password, u"changed elsewhere"_s));
+        QCOMPARE(Preferences::password(), std::optional(u"changed elsewhere"_s));
+
+        Preferences::setToken(u"own write"_s);
+        QCOMPARE(Preferences::token(), std::optional(u"own write"_s));
+        QCOMPARE(secretTool(u"lookup"_s, Preferences::Keys::token), std::optional<QByteArray>("own write"));
+        Preferences::setKeychainValue(std::nullopt, Preferences::Keys::token); // as logout does
+        QCOMPARE(Preferences::token(), std::nullopt);
+        QCOMPARE(secretTool(u"lookup"_s, Preferences::Keys::token), std::nullopt);
+    }
+
+    void authorisedRequestsLeaveKeyringAlone()
+    {
+        StandInService service;
+        QVERIFY(TestHelpers::startForClient(service));
+        const QByteArray token = service.addAccount(u"kai@example.com"_s, u"secret-7"_s);
+        BareSessionBus bus;
+        QVERIFY(!bus.address().isEmpty());
+        FakeSecretService keyring(bus.address());
+        keyring.addItem(Preferences::keychainGroupName, Preferences::Keys::token, token, false);
+        Preferences::setDefaultKeychain(std::make_shared<SecretStore>(bus.address()));
+        const auto restore = qScopeGuard([] { Preferences::setDefaultKeychain(nullptr); });
+
+        QCOMPARE(Preferences::token(), std::optional(QString::fromLatin1(token)));
+        const int calls = keyring.calls();
+        int answered = 0;
+        for (int i = 0; i < 5; ++i) {
+            Client::shared().userInformation([&](auto, auto) { ++answered; });
+            Client::shared().resetPasswordWithPassword(u"kai@example.com"_s, u"secret-7"_s,
+                                                       [&](auto, auto, auto) { ++answered; });
+        }
+        QTRY_COMPARE(answered, 10);
+        QCOMPARE(service.requests().size(), 10);
+        for (const StandInService::Request &request : service.requests())
+            QCOMPARE(request.header("Authorization"), "Bearer " + token);
+        QCOMPARE(keyring.calls(), calls);
     }
 
     void withoutSecretServiceEachFailureIsOneLine()
