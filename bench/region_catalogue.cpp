@@ -9,10 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -21,26 +18,6 @@
 #include <vector>
 
 namespace {
-
-// n regions cut from the stand-in service's catalogue, in no particular order, with varied ids,
-// loads and distances, as the service would answer them.
-QByteArray answerOf(qsizetype n)
-{
-    const QJsonArray templates = RegionCatalogue::regions();
-    QRandomGenerator random(20250101);
-    QJsonArray answer;
-    for (qsizetype i = 0; i < n; ++i) {
-        QJsonObject region = templates.at(random.bounded(qsizetype(templates.size()))).toObject();
-        region[QStringLiteral("id")] = i + 1;
-        region[QStringLiteral("city")] =
-            region[QStringLiteral("city")].toString() + u' ' + QString::number(i);
-        region[QStringLiteral("load_percentage")] = random.bounded(100);
-        if (region[QStringLiteral("distance")].isDouble())
-            region[QStringLiteral("distance")] = random.bounded(20000);
-        answer.append(region);
-    }
-    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
-}
 
 // Median time of one run of work, in milliseconds, over enough runs to fill about a second.
 double medianMs(const std::function<void()> &work)
@@ -67,18 +44,18 @@ int main(int argc, char *argv[])
     std::printf("%9s %10s %12s %14s %7s %16s\n", "regions", "bytes", "parse (ms)", "catalogue (ms)", "ratio",
                 "ns/(n log2 n)");
     for (const qsizetype n : {1'000, 10'000, 100'000}) {
-        const QByteArray bytes = answerOf(n);
+        const QByteArray bytes = QJsonDocument(RegionCatalogue::sample(n)).toJson(QJsonDocument::Compact);
         qsizetype published = 0;
         const double parse = medianMs([&] {
             if (QJsonDocument::fromJson(bytes).isNull())
                 std::abort();
         });
         const double catalogue = medianMs([&] {
-            QList<VPNRegion> regions;
             const std::optional<JSON> json = JSON::parse(bytes);
-            if (!json || !VPNRegionList::arrange(json->value(), regions, [] {}))
+            const auto arranged = json ? VPNRegionList::arrange(json->value()) : std::nullopt;
+            if (!arranged)
                 std::abort();
-            published = regions.size();
+            published = arranged->stages.last().size();
         });
         if (published != n)
             std::abort();

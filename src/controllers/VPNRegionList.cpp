@@ -1,7 +1,5 @@
 #include "VPNRegionList.h"
 
-#include "Console.h"
-
 #include <QHash>
 
 #include <algorithm>
@@ -111,33 +109,27 @@ std::optional<qsizetype> optimalIndex(const QList<VPNRegion> &regions, bool *non
     return best;
 }
 
-bool arrange(const QJsonValue &answer, QList<VPNRegion> &regions, const std::function<void()> &published)
+std::optional<Arrangement> arrange(const QJsonValue &answer, QString *error)
 {
-    QString error;
-    std::optional<QList<VPNRegion>> decoded = VPNRegion::decodeList(answer, &error);
-    if (!decoded) {
-        Console::print(QStringLiteral("Decoding error: ") + error);
-        return false;
-    }
-    // Each stage works on the published list itself: no copy is made unless an observer kept one.
-    regions = std::move(*decoded);
-    published();
+    std::optional<QList<VPNRegion>> decoded = VPNRegion::decodeList(answer, error);
+    if (!decoded)
+        return std::nullopt;
+    Arrangement arrangement;
+    QList<VPNRegion> regions = *decoded;
+    arrangement.stages.append(std::move(*decoded));
     sortByCountryName(regions);
-    published();
+    arrangement.stages.append(regions);
 
-    bool noneNearest = false;
-    const std::optional<qsizetype> best = optimalIndex(regions, &noneNearest);
-    if (noneNearest)
-        Console::print(QStringLiteral("No regions with is_nearest == true found."));
+    const std::optional<qsizetype> best = optimalIndex(regions, &arrangement.noneNearest);
     if (!best)
-        return true;
+        return arrangement;
     VPNRegion optimal = regions.at(*best);
     regions.removeIf([id = optimal.id](const VPNRegion &region) { return region.id == id; });
-    published();
+    arrangement.stages.append(regions);
     optimal.country_name.prepend(optimalPrefix);
     regions.prepend(std::move(optimal));
-    published();
-    return true;
+    arrangement.stages.append(std::move(regions));
+    return arrangement;
 }
 
 } // namespace VPNRegionList

@@ -8,7 +8,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <optional>
 
 namespace VPNRegionList {
@@ -22,10 +21,19 @@ void sortByCountryName(QList<VPNRegion> &regions);
 [[nodiscard]] std::optional<qsizetype> optimalIndex(const QList<VPNRegion> &regions,
                                                     bool *noneNearest = nullptr);
 
-// Decodes answer into regions and brings it to its published order in stages, calling published()
-// after each: as decoded, sorted, and, when there is an optimal region, without every region sharing
-// its id, then with it first. Writes the console lines of a failed decoding and of a list without
-// nearest regions. False, with regions untouched, when the answer does not decode.
-bool arrange(const QJsonValue &answer, QList<VPNRegion> &regions, const std::function<void()> &published);
+// The lists that one answer is published as, in turn.
+struct Arrangement
+{
+    // As decoded, sorted, and, when there is an optimal region, without every region sharing its id,
+    // then with it first.
+    QList<QList<VPNRegion>> stages;
+    // No region was nearest, so all were candidates.
+    bool noneNearest = false;
+};
+
+// Decodes answer and brings it to its published order. Prints nothing and shares nothing, so it
+// may run on any thread. None, with the decoding error's description in error, when the answer does
+// not decode.
+[[nodiscard]] std::optional<Arrangement> arrange(const QJsonValue &answer, QString *error = nullptr);
 
 } // namespace VPNRegionList

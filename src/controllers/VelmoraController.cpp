@@ -1,6 +1,7 @@
 #include "VelmoraController.h"
 
 #include "AppIcon.h"
+#include "BackgroundWork.h"
 #include "Client.h"
 #include "Console.h"
 #include "JSON.h"
@@ -244,14 +245,39 @@ void VelmoraController::loadRegions()
             Console::print(QStringLiteral("JSON is nil"));
             return;
         }
-        const bool loaded = VPNRegionList::arrange(json->value(), controller->m_regions,
-                                                   [&controller] { Q_EMIT controller->regionsChanged(); });
-        if (!loaded)
-            return;
-        MainQueue::async([controller] {
-            if (controller)
-                controller->applyDefaultSelection();
-        });
+        // Thousands of regions take longer to decode and sort than a frame lasts.
+        struct Decoded
+        {
+            std::optional<VPNRegionList::Arrangement> arrangement;
+            QString error;
+        };
+        BackgroundWork::run(
+            [json = std::move(*json)] {
+                Decoded decoded;
+                decoded.arrangement = VPNRegionList::arrange(json.value(), &decoded.error);
+                return decoded;
+            },
+            [controller](Decoded decoded) {
+                if (!controller)
+                    return;
+                if (!decoded.arrangement) {
+                    Console::print(QStringLiteral("Decoding error: ") + decoded.error);
+                    return;
+                }
+                QList<VPNRegion> previous = controller->m_regions;
+                const QList<QList<VPNRegion>> &stages = decoded.arrangement->stages;
+                for (qsizetype i = 0; i < stages.size(); ++i) {
+                    controller->setRegions(stages[i]);
+                    // Said once the list is sorted, before the optimal region moves to the front.
+                    if (i == 1 && decoded.arrangement->noneNearest)
+                        Console::print(QStringLiteral("No regions with is_nearest == true found."));
+                }
+                BackgroundWork::release(std::pair(std::move(previous), std::move(decoded)));
+                MainQueue::async([controller] {
+                    if (controller)
+                        controller->applyDefaultSelection();
+                });
+            });
     });
 }
 

@@ -1,5 +1,6 @@
 #include "Client.h"
 
+#include "BackgroundWork.h"
 #include "Configuration.h"
 #include "Console.h"
 #include "HostInfo.h"
@@ -15,9 +16,12 @@
 #include <QThread>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
-constexpr int transferTimeoutMs = 10'000;
+// What the network stack runs at once for one host and port; it queues any more itself.
+constexpr int connectionsPerHost = 6;
 
 Error localError(const char *message)
 {
@@ -36,10 +40,26 @@ std::optional<QUrl> requestUrl(const QString &path)
     return url;
 }
 
+QString originOf(const QUrl &url)
+{
+    return url.scheme() + QStringLiteral("://") + url.host() + u':'
+        + QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+}
+
+// The stored token, unless it holds a control character: a line break in a header value would
+// start a header line of its own.
+std::optional<QString> usableToken()
+{
+    const std::optional<QString> token = Preferences::token();
+    const auto isControl = [](QChar c) { return c.category() == QChar::Other_Control; };
+    if (token && std::any_of(token->cbegin(), token->cend(), isControl))
+        return std::nullopt;
+    return token;
+}
+
 QNetworkRequest makeRequest(const QUrl &url, const Client::Headers &headers)
 {
     QNetworkRequest request(url);
-    request.setTransferTimeout(transferTimeoutMs);
     // The header sets are the whole story: no cookie jar adds to them or learns from answers.
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
@@ -106,44 +126,69 @@ QString describeResponse(const QNetworkReply &reply)
         .arg(headers.join(QStringLiteral("; ")));
 }
 
-void handleGetAnswer(QNetworkReply &reply, const Client::GetCompletion &completion)
+// An answer's body parsed off the main thread.
+struct Parsed
 {
-    if (const auto error = transportError(reply)) {
-        Console::print(describe(*error));
-        completion(error, std::nullopt);
-        return;
-    }
-    const QString url = reply.request().url().toString(QUrl::FullyEncoded | QUrl::RemovePassword);
-    Console::printLines({QStringLiteral("GET: Optional(%1)").arg(url), u' ' + describeResponse(reply)});
+    std::optional<JSON> json;
+    Error error{QString()};
+};
 
-    const std::optional<JSON> json = JSON::parse(reply.readAll());
-    if (!json) {
-        completion(localError("Unknown error"), std::nullopt);
-        return;
-    }
-    if ((*json)[Client::Keys::code].stringValue() == QLatin1String("E0112")) {
-        NotificationCenter::defaultCenter().post(QStringLiteral("logout"));
-        return;
-    }
-    completion(std::nullopt, json);
+Parsed parse(const QByteArray &body)
+{
+    Parsed parsed;
+    parsed.json = JSON::parse(body, &parsed.error);
+    return parsed;
 }
 
-void handlePostAnswer(QNetworkReply &reply, const Client::PostCompletion &completion)
+void handleGetAnswer(QNetworkReply &reply, Client::GetCompletion completion)
 {
-    if (const auto error = transportError(reply)) {
-        Console::print(QStringLiteral("Error: ") + error->localizedDescription());
-        completion(error, std::nullopt, std::nullopt);
-        return;
-    }
-    const std::optional<int> status = statusOf(reply);
-    Error parseError{QString()};
-    const std::optional<JSON> json = JSON::parse(reply.readAll(), &parseError);
-    if (!json) {
-        Console::print(QStringLiteral("JSON Parsing Error: ") + parseError.localizedDescription());
-        completion(parseError, std::nullopt, status);
-        return;
-    }
-    completion(std::nullopt, json, status);
+    std::optional<Error> error = transportError(reply);
+    QStringList lines;
+    if (error)
+        lines.append(describe(*error));
+    else
+        lines = {QStringLiteral("GET: Optional(%1)")
+                     .arg(reply.request().url().toString(QUrl::FullyEncoded | QUrl::RemovePassword)),
+                 u' ' + describeResponse(reply)};
+    BackgroundWork::run([body = error ? QByteArray() : reply.readAll()] { return parse(body); },
+                        [error = std::move(error), lines = std::move(lines),
+                         completion = std::move(completion)](Parsed parsed) {
+                            Console::printLines(lines);
+                            if (error) {
+                                completion(error, std::nullopt);
+                                return;
+                            }
+                            if (!parsed.json) {
+                                completion(localError("Unknown error"), std::nullopt);
+                                return;
+                            }
+                            if ((*parsed.json)[Client::Keys::code].stringValue() == QLatin1String("E0112")) {
+                                NotificationCenter::defaultCenter().post(QStringLiteral("logout"));
+                                return;
+                            }
+                            completion(std::nullopt, std::move(parsed.json));
+                        });
+}
+
+void handlePostAnswer(QNetworkReply &reply, Client::PostCompletion completion)
+{
+    std::optional<Error> error = transportError(reply);
+    BackgroundWork::run([body = error ? QByteArray() : reply.readAll()] { return parse(body); },
+                        [error = std::move(error), status = statusOf(reply),
+                         completion = std::move(completion)](Parsed parsed) {
+                            if (error) {
+                                Console::print(QStringLiteral("Error: ") + error->localizedDescription());
+                                completion(error, std::nullopt, std::nullopt);
+                                return;
+                            }
+                            if (!parsed.json) {
+                                Console::print(QStringLiteral("JSON Parsing Error: ")
+                                               + parsed.error.localizedDescription());
+                                completion(parsed.error, std::nullopt, status);
+                                return;
+                            }
+                            completion(std::nullopt, std::move(parsed.json), status);
+                        });
 }
 
 } // namespace
@@ -181,8 +226,14 @@ Client::Headers Client::defaultHeaders() const
 Client::Headers Client::authHeaders() const
 {
     Headers headers = defaultHeaders();
-    headers.append({"Authorization", "Bearer " + Preferences::token().value_or(QString()).toUtf8()});
+    headers.append({"Authorization", "Bearer " + usableToken().value_or(QString()).toUtf8()});
     return headers;
+}
+
+void Client::setTransferTimeout(std::chrono::milliseconds timeout)
+{
+    Q_ASSERT(MainQueue::isMainThread());
+    m_transferTimeout = timeout;
 }
 
 QNetworkAccessManager *Client::network()
@@ -199,6 +250,37 @@ QNetworkAccessManager *Client::network()
     return m_network;
 }
 
+void Client::send(Transfer transfer)
+{
+    const QString origin = originOf(transfer.request.url());
+    m_origins[origin].waiting.push_back(std::move(transfer));
+    sendWaiting(origin);
+}
+
+void Client::sendWaiting(const QString &origin)
+{
+    const auto found = m_origins.find(origin);
+    if (found == m_origins.end())
+        return;
+    Origin &state = *found;
+    while (state.running < connectionsPerHost && !state.waiting.empty()) {
+        Transfer transfer = std::move(state.waiting.front());
+        state.waiting.pop_front();
+        ++state.running;
+        transfer.request.setTransferTimeout(int(m_transferTimeout.count()));
+        QNetworkReply *reply = transfer.body ? network()->post(transfer.request, *transfer.body)
+                                             : network()->get(transfer.request);
+        connect(reply, &QNetworkReply::finished, this,
+                [this, origin, reply, finished = std::move(transfer.finished)] {
+                    --m_origins[origin].running;
+                    sendWaiting(origin);
+                    finished(*reply);
+                });
+    }
+    if (state.running == 0)
+        m_origins.erase(found);
+}
+
 void Client::get(const QString &path, bool auth, GetCompletion completion)
 {
     const std::optional<QUrl> url = requestUrl(path);
@@ -206,10 +288,11 @@ void Client::get(const QString &path, bool auth, GetCompletion completion)
         completion(localError("Invalid URL"), std::nullopt);
         return;
     }
-    const QNetworkRequest request = makeRequest(*url, auth ? authHeaders() : defaultHeaders());
-    onMainThread([this, request, completion = std::move(completion)] {
-        QNetworkReply *reply = network()->get(request);
-        connect(reply, &QNetworkReply::finished, this, [reply, completion] { handleGetAnswer(*reply, completion); });
+    QNetworkRequest request = makeRequest(*url, auth ? authHeaders() : defaultHeaders());
+    onMainThread([this, request = std::move(request), completion = std::move(completion)]() mutable {
+        send({std::move(request), std::nullopt, [completion = std::move(completion)](QNetworkReply &reply) {
+                  handleGetAnswer(reply, completion);
+              }});
     });
 }
 
@@ -226,7 +309,7 @@ void Client::post(const QString &path, const Form &params, bool auth,
                     {"Cache-Control", "no-cache"},
                     {"Content-Type", "multipart/form-data; boundary=" + boundary.toUtf8()}};
     if (auth) {
-        if (const std::optional<QString> token = Preferences::token())
+        if (const std::optional<QString> token = usableToken())
             headers.append({"Authorization", "Bearer " + token->toUtf8()});
     }
 
@@ -238,10 +321,12 @@ void Client::post(const QString &path, const Form &params, bool auth,
     }
     body += delimiter + "--\r\n";
 
-    const QNetworkRequest request = makeRequest(*url, headers);
-    onMainThread([this, request, body, completion = std::move(completion)] {
-        QNetworkReply *reply = network()->post(request, body);
-        connect(reply, &QNetworkReply::finished, this, [reply, completion] { handlePostAnswer(*reply, completion); });
+    QNetworkRequest request = makeRequest(*url, headers);
+    onMainThread([this, request = std::move(request), body = std::move(body),
+                  completion = std::move(completion)]() mutable {
+        send({std::move(request), std::move(body), [completion = std::move(completion)](QNetworkReply &reply) {
+                  handlePostAnswer(reply, completion);
+              }});
     });
 }
 

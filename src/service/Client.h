@@ -1,21 +1,26 @@
 #pragma once
 // The one place that speaks HTTP to the service's REST API: two request primitives (GET, POST with
-// a multipart body) and one operation per endpoint. Completions run on the main thread, except
-// "Invalid URL", which is reported at once on the caller's thread.
+// a multipart body) and one operation per endpoint. Completions run on the main thread in the order
+// the answers arrived, except "Invalid URL", which is reported at once on the caller's thread.
 
 #include "Error.h"
 #include "JSON.h"
 
+#include <QHash>
 #include <QList>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QPair>
 #include <QPointer>
 #include <QString>
 
+#include <chrono>
+#include <deque>
 #include <functional>
 #include <optional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 class Client : public QObject
 {
@@ -72,6 +77,7 @@ public:
     static inline const QString boundary = QStringLiteral("--------------------------487394079664597082378530");
 
     [[nodiscard]] virtual Headers defaultHeaders() const;
+    // A stored token with a control character is left out as if none were stored.
     [[nodiscard]] virtual Headers authHeaders() const;
 
     virtual void signupWithUid(const QString &uid, const QString &password, PostCompletion completion);
@@ -102,12 +108,35 @@ public:
 
     virtual void redeemCodeByEmail(const QString &email, const QString &code, PostCompletion completion);
 
+    // How long a request on the wire may go without a byte moving: 10 s; tests shorten it. Main
+    // thread only; applies to requests sent from then on.
+    void setTransferTimeout(std::chrono::milliseconds timeout);
+
 protected:
     Client();
 
 private:
+    // A request and what handles its answer.
+    struct Transfer
+    {
+        QNetworkRequest request;
+        std::optional<QByteArray> body; // none: a GET
+        std::function<void(QNetworkReply &)> finished;
+    };
+    // One scheme, host and port: the requests on the wire and those waiting for a connection.
+    struct Origin
+    {
+        int running = 0;
+        std::deque<Transfer> waiting;
+    };
+
     // Main thread only: made on first use, deleted with the application object.
     QNetworkAccessManager *network();
+    // Main thread only. The network stack keeps a few connections per host and queues the rest with
+    // their time-out already running; here a request waits for a free connection before it is handed
+    // over, so that its time-out counts only on the wire.
+    void send(Transfer transfer);
+    void sendWaiting(const QString &origin);
     // The four fields that identify this installation in sign-up and login forms.
     [[nodiscard]] Form deviceFields() const;
 
@@ -116,4 +145,6 @@ private:
     const QString m_os;
     const QString m_appVersion;
     QPointer<QNetworkAccessManager> m_network;
+    std::chrono::milliseconds m_transferTimeout{10'000};
+    QHash<QString, Origin> m_origins;
 };

@@ -1,4 +1,3 @@
-#include "Console.h"
 #include "VPNRegionList.h"
 
 #include <QJsonArray>
@@ -166,27 +165,28 @@ private Q_SLOTS:
         QCOMPARE(VPNRegionList::optimalIndex(VPNRegion::decodeList(arrayOf(rows)).value()), optimal);
     }
 
-    void publishesEachStage()
+    void arrangesInStages()
     {
         // The optimal region (id 5) shares its id with a far one: both go, the optimal comes back first.
         const QJsonArray answer = arrayOf({{4, "Spain", true, 900, 10}, {5, "France", true, 100, 10},
                                            {6, "Austria", false, 50, 0}, {5, "Zambia", true, 9000, 0},
                                            {7, "\U0001F30D", true, {}, 0}});
-        QList<VPNRegion> regions;
+        const std::optional<VPNRegionList::Arrangement> arranged = VPNRegionList::arrange(answer);
+        QVERIFY(arranged);
         QList<QList<qint64>> stages;
-        QVERIFY(VPNRegionList::arrange(answer, regions, [&] { stages.append(idsOf(regions)); }));
+        for (const QList<VPNRegion> &stage : arranged->stages)
+            stages.append(idsOf(stage));
         const QList<QList<qint64>> expected{{4, 5, 6, 5, 7}, {6, 5, 4, 5, 7}, {6, 4, 7}, {5, 6, 4, 7}};
         QCOMPARE(stages, expected);
-        QCOMPARE(regions.first().country_name, "Optimal region\nFrance");
+        QCOMPARE(arranged->stages.last().first().country_name, "Optimal region\nFrance");
+        QVERIFY(!arranged->noneNearest);
 
-        Console::Capture console;
-        QVERIFY(!VPNRegionList::arrange(answerWith("{}", "ip"), regions, [] { QFAIL("published"); }));
-        QCOMPARE(idsOf(regions), (QList<qint64>{5, 6, 4, 7}));
-        QVERIFY(VPNRegionList::arrange(arrayOf({Row{8, "Peru", false}}), regions, [] {}));
-        QCOMPARE(console.lines(),
-                 QStringList({"Decoding error: region at index 1: key \"ip\" is missing, expected a string",
-                              "No regions with is_nearest == true found."}));
-        QCOMPARE(regions.first().country_name, "Optimal region\nPeru");
+        QString error;
+        QVERIFY(!VPNRegionList::arrange(answerWith("{}", "ip"), &error));
+        QCOMPARE(error, "region at index 1: key \"ip\" is missing, expected a string");
+        const auto alone = VPNRegionList::arrange(arrayOf({Row{8, "Peru", false}}));
+        QVERIFY(alone && alone->noneNearest);
+        QCOMPARE(alone->stages.last().first().country_name, "Optimal region\nPeru");
     }
 };
 

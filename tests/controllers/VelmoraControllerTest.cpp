@@ -1,12 +1,16 @@
 #include "VelmoraController.h"
 #include "AppIcon.h"
 #include "Console.h"
+#include "JSON.h"
 #include "NotificationCenter.h"
 #include "Preferences.h"
+#include "RegionCatalogue.h"
+#include "StallWatch.h"
 #include "StandInService.h"
 #include "SystemVpnManager.h"
 #include "TestHelpers.h"
 #include "VPNHelper.h"
+#include "VPNRegionList.h"
 #include "VpnConnection.h"
 
 #include <QtTest>
@@ -154,6 +158,49 @@ private Q_SLOTS:
         QCOMPARE(controller.currentRegion(), std::optional<qint64>(0));
         QCOMPARE(m_loginViews, int(loggedOut));
         QCOMPARE(Preferences::token().has_value(), !loggedOut);
+    }
+
+    void largeCatalogueLoadsKeepTheMainLoopTurningAndTheirOrder()
+    {
+        // 20,000 regions, about 7 MB: parsed and decoded on the main thread, they would hold it this long.
+        const QByteArray large = QJsonDocument(RegionCatalogue::sample(20'000)).toJson(QJsonDocument::Compact);
+        QElapsedTimer clock;
+        clock.start();
+        const std::optional<VPNRegionList::Arrangement> arranged =
+            VPNRegionList::arrange(JSON::parse(large)->value());
+        const double work = double(clock.nsecsElapsed()) / 1e6;
+        QVERIFY(arranged);
+        QJsonArray farAway = RegionCatalogue::sample(2);
+        for (QJsonValueRef region : farAway) {
+            QJsonObject object = region.toObject();
+            object["is_nearest"] = false;
+            region = object;
+        }
+        m_service.answerNext("users/me/regions", jsonAnswer(200, large));
+        m_service.answerNext("users/me/regions", jsonAnswer(200, QJsonDocument(farAway).toJson()));
+
+        VelmoraController controller;
+        QList<qsizetype> sizes;
+        QList<bool> noneNearestSaid;
+        connect(&controller, &VelmoraController::regionsChanged, [&] {
+            sizes.append(controller.regions().size());
+            noneNearestSaid.append(!lines("No regions with is_nearest").isEmpty());
+        });
+        m_console.clear();
+        StallWatch stalls;
+        controller.loadRegions();
+        // The second load is answered while the first is still being decoded, and published after it.
+        QTRY_VERIFY_WITH_TIMEOUT(!lines("GET: ").isEmpty(), 30'000);
+        controller.loadRegions();
+        QTRY_COMPARE_WITH_TIMEOUT(sizes.size(), 8, 30'000);
+        QTRY_COMPARE(controller.currentRegion(), std::optional(arranged->stages.last().first().id));
+        QVERIFY2(stalls.longestMs() < work / 2,
+                 qPrintable(QStringLiteral("%1 ms of %2 ms").arg(stalls.longestMs()).arg(work)));
+
+        QCOMPARE(sizes, (QList<qsizetype>{20'000, 20'000, 19'999, 20'000, 2, 2, 1, 2}));
+        QCOMPARE(noneNearestSaid, (QList<bool>{false, false, false, false, false, false, true, true}));
+        QCOMPARE(lines("GET: ").size(), 2);
+        QCOMPARE(controller.regions(), VPNRegionList::arrange(farAway)->stages.last());
     }
 
     void planText_data()

@@ -1,6 +1,7 @@
 #include "RegionCatalogue.h"
 
 #include <QJsonObject>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -204,6 +205,24 @@ QJsonArray bestRegions(int count)
     for (const QJsonObject &json : nearest.mid(0, count))
         list.append(json);
     return list;
+}
+
+QJsonArray sample(qsizetype count, quint32 seed)
+{
+    const QJsonArray templates = regions();
+    QRandomGenerator random(seed);
+    QJsonArray answer;
+    for (qsizetype i = 0; i < count; ++i) {
+        QJsonObject region = templates.at(random.bounded(qsizetype(templates.size()))).toObject();
+        region[QStringLiteral("id")] = i + 1;
+        region[QStringLiteral("city")] =
+            region[QStringLiteral("city")].toString() + u' ' + QString::number(i);
+        region[QStringLiteral("load_percentage")] = random.bounded(100);
+        if (region[QStringLiteral("distance")].isDouble())
+            region[QStringLiteral("distance")] = random.bounded(20000);
+        answer.append(region);
+    }
+    return answer;
 }
 
 } // namespace RegionCatalogue

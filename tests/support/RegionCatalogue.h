@@ -13,5 +13,8 @@ constexpr int nearestKilometres = 1000;
 [[nodiscard]] QJsonArray regions();
 // The nearest regions, fewest kilometres plus load first, at most count of them.
 [[nodiscard]] QJsonArray bestRegions(int count);
+// count regions cut from the catalogue, in no particular order, with ids 1 to count and varied loads
+// and distances: a large catalogue as the service would answer it, the same for the same seed.
+[[nodiscard]] QJsonArray sample(qsizetype count, quint32 seed = 20250101);
 
 } // namespace RegionCatalogue
