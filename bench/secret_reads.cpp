@@ -30,8 +30,8 @@ export GNOME_KEYRING_CONTROL; exec "$@"' sh "$@")sh";
     QProcess shell;
     shell.setProcessChannelMode(QProcess::ForwardedChannels);
     shell.start(QStringLiteral("bash"),
-                QStringList{QStringLiteral("-c"), QString::fromUtf8(script), QStringLiteral("bench")} +
-                    wrapper + QStringList{program});
+                QStringList{QStringLiteral("-c"), QString::fromUtf8(script), QStringLiteral("bench")}
+                    + wrapper + QStringList{program});
     shell.waitForFinished(-1);
     return shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : 1;
 }

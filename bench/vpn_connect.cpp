@@ -99,8 +99,8 @@ int main(int argc, char **argv)
         VPNHelper::shared().disconnectVPN();
         disconnects.push_back(waitFor(clock, reached));
     }
-    if (std::find(connects.begin(), connects.end(), -1) != connects.end() ||
-        std::find(disconnects.begin(), disconnects.end(), -1) != disconnects.end()) {
+    if (std::find(connects.begin(), connects.end(), -1) != connects.end()
+        || std::find(disconnects.begin(), disconnects.end(), -1) != disconnects.end()) {
         std::fprintf(stderr, "The tunnel did not reach the expected status within 20 s.\n");
         return 1;
     }

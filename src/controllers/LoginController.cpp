@@ -117,8 +117,9 @@ std::optional<QString> LoginController::inputProblem(const QString &email, const
     if (isShorterThan(password, minimumPasswordLength))
         return QStringLiteral("Password should be 6 chars at least");
     // Canonically equivalent texts are the same password, however the keyboard composed them.
-    if (repeatPassword && password.normalized(QString::NormalizationForm_C) !=
-                              repeatPassword->normalized(QString::NormalizationForm_C))
+    if (repeatPassword
+        && password.normalized(QString::NormalizationForm_C)
+            != repeatPassword->normalized(QString::NormalizationForm_C))
         return QStringLiteral("Passwords are not the same");
     return std::nullopt;
 }
@@ -137,16 +138,16 @@ void LoginController::loginPressed(const QString &email, const QString &password
         reportFailure(*problem, Status::LogInFalse);
         return;
     }
-    m_client.loginWithEmail(
-        email, password,
-        [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
-                                                       std::optional<int> status) {
-            MainQueue::async(
-                [controller, email, password, error = std::move(error), json = std::move(json), status] {
-                    handleAnswer(controller, error, json, status, email, password, Status::LogInTrue,
-                                 Status::LogInFalse);
-                });
-        });
+    m_client.loginWithEmail(email, password,
+                            [controller = QPointer(this), email, password](std::optional<Error> error,
+                                                                           std::optional<JSON> json,
+                                                                           std::optional<int> status) {
+                                MainQueue::async([controller, email, password, error = std::move(error),
+                                                  json = std::move(json), status] {
+                                    handleAnswer(controller, error, json, status, email, password,
+                                                 Status::LogInTrue, Status::LogInFalse);
+                                });
+                            });
 }
 
 void LoginController::signupPressed(const QString &email, const QString &password,
@@ -162,13 +163,13 @@ void LoginController::signupPressed(const QString &email, const QString &passwor
                       Status::SignUpFalse);
         return;
     }
-    m_client.associateUser(
-        email, password, *uid,
-        [controller = QPointer(this), email, password](std::optional<Error> error, std::optional<JSON> json,
-                                                       std::optional<int> status) {
-            handleAnswer(controller, error, json, status, email, password, Status::SignUpTrue,
-                         Status::SignUpFalse);
-        });
+    m_client.associateUser(email, password, *uid,
+                           [controller = QPointer(this), email, password](std::optional<Error> error,
+                                                                          std::optional<JSON> json,
+                                                                          std::optional<int> status) {
+                               handleAnswer(controller, error, json, status, email, password,
+                                            Status::SignUpTrue, Status::SignUpFalse);
+                           });
 }
 
 void LoginController::handleAnswer(const QPointer<LoginController> &controller,

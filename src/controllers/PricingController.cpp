@@ -48,9 +48,8 @@ std::optional<PricingView::Plan> planFrom(const JSON &element)
         plan.purchaseURL = checkoutAddress() + QStringLiteral("?plan=lifetime&email=") + email;
     } else {
         plan.name = *name;
-        plan.purchaseURL = checkoutAddress() + QStringLiteral("?plan=") +
-                           PricingController::convertDaysToReadableFormat(*totalDays) +
-                           QStringLiteral("&email=") + email;
+        plan.purchaseURL = checkoutAddress() + QStringLiteral("?plan=")
+            + PricingController::convertDaysToReadableFormat(*totalDays) + QStringLiteral("&email=") + email;
     }
     plan.duration =
         *totalDays == 0 ? QStringLiteral("Forever") : QString::number(*totalDays) + QStringLiteral(" days");
@@ -87,25 +86,24 @@ QString PricingController::convertDaysToReadableFormat(qint64 totalDays)
 
 void PricingController::fetchPlans()
 {
-    m_client.userPlans(
-        [controller = QPointer(this)](std::optional<Error> error, std::optional<JSON> json) {
-            if (!controller)
-                return;
-            if (error) {
-                Console::print(QStringLiteral("Error fetching plans: ") + error->localizedDescription());
-                return;
-            }
-            const std::optional<QList<JSON>> elements = json ? json->array() : std::nullopt;
-            if (!elements)
-                return;
-            QList<PricingView::Plan> plans;
-            for (const JSON &element : *elements) {
-                if (std::optional<PricingView::Plan> plan = planFrom(element))
-                    plans.append(std::move(*plan));
-            }
-            MainQueue::async([controller, plans = std::move(plans)] {
-                if (controller)
-                    controller->setPlans(plans);
-            });
+    m_client.userPlans([controller = QPointer(this)](std::optional<Error> error, std::optional<JSON> json) {
+        if (!controller)
+            return;
+        if (error) {
+            Console::print(QStringLiteral("Error fetching plans: ") + error->localizedDescription());
+            return;
+        }
+        const std::optional<QList<JSON>> elements = json ? json->array() : std::nullopt;
+        if (!elements)
+            return;
+        QList<PricingView::Plan> plans;
+        for (const JSON &element : *elements) {
+            if (std::optional<PricingView::Plan> plan = planFrom(element))
+                plans.append(std::move(*plan));
+        }
+        MainQueue::async([controller, plans = std::move(plans)] {
+            if (controller)
+                controller->setPlans(plans);
         });
+    });
 }

@@ -33,16 +33,41 @@ QString describe(const QJsonValue &value)
 
 // The record's keys, in declaration order; a decoding failure names the first of them that fails.
 enum Field {
-    Id, IsStreaming, IsFree, IsAlive, ServerDomain, City, CountryCode, IsP2p, Ip, LoadPercentage, CountryName,
-    Distance, IsNearest, LocationField, ShortName, Continent, FieldCount
+    Id,
+    IsStreaming,
+    IsFree,
+    IsAlive,
+    ServerDomain,
+    City,
+    CountryCode,
+    IsP2p,
+    Ip,
+    LoadPercentage,
+    CountryName,
+    Distance,
+    IsNearest,
+    LocationField,
+    ShortName,
+    Continent,
+    FieldCount
 };
 
 constexpr QLatin1StringView fieldKeys[FieldCount] = {
-    QLatin1StringView("id"),           QLatin1StringView("is_streaming"),    QLatin1StringView("is_free"),
-    QLatin1StringView("is_alive"),     QLatin1StringView("server_domain"),   QLatin1StringView("city"),
-    QLatin1StringView("country_code"), QLatin1StringView("is_p2p"),          QLatin1StringView("ip"),
-    QLatin1StringView("load_percentage"), QLatin1StringView("country_name"), QLatin1StringView("distance"),
-    QLatin1StringView("is_nearest"),   QLatin1StringView("location"),        QLatin1StringView("short_name"),
+    QLatin1StringView("id"),
+    QLatin1StringView("is_streaming"),
+    QLatin1StringView("is_free"),
+    QLatin1StringView("is_alive"),
+    QLatin1StringView("server_domain"),
+    QLatin1StringView("city"),
+    QLatin1StringView("country_code"),
+    QLatin1StringView("is_p2p"),
+    QLatin1StringView("ip"),
+    QLatin1StringView("load_percentage"),
+    QLatin1StringView("country_name"),
+    QLatin1StringView("distance"),
+    QLatin1StringView("is_nearest"),
+    QLatin1StringView("location"),
+    QLatin1StringView("short_name"),
     QLatin1StringView("continent"),
 };
 
@@ -122,10 +147,11 @@ public:
         // on parsing, so that value cannot be told from them and is refused with them.
         const qint64 number = value.toInteger(0);
         if (number != value.toInteger(1) || number == std::numeric_limits<qint64>::min()) {
-            fail(key, QStringLiteral("holds %1, which is not a whole number from %2 to %3")
-                          .arg(value.toDouble(), 0, 'g', 17)
-                          .arg(-std::numeric_limits<qint64>::max())
-                          .arg(std::numeric_limits<qint64>::max()));
+            fail(key,
+                 QStringLiteral("holds %1, which is not a whole number from %2 to %3")
+                     .arg(value.toDouble(), 0, 'g', 17)
+                     .arg(-std::numeric_limits<qint64>::max())
+                     .arg(std::numeric_limits<qint64>::max()));
             return 0;
         }
         return number;

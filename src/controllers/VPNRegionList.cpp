@@ -66,7 +66,8 @@ void sortByCountryName(QList<VPNRegion> &regions)
     }
     std::vector<size_t> byName(names.size());
     std::iota(byName.begin(), byName.end(), 0);
-    std::sort(byName.begin(), byName.end(), [&names](size_t a, size_t b) { return scalarLess(names[a], names[b]); });
+    std::sort(byName.begin(), byName.end(),
+              [&names](size_t a, size_t b) { return scalarLess(names[a], names[b]); });
 
     // nextSlot[name]: where the next region with that name goes.
     std::vector<size_t> count(names.size(), 0);

@@ -17,7 +17,8 @@ void sortByCountryName(QList<VPNRegion> &regions);
 
 // Index of the optimal region among the nearest ones (all when none is nearest): the first with the
 // smallest distance plus load, a missing distance counting as the largest value and a sum beyond the
-// signed 64-bit range as that end of the range. None for an empty list; noneNearest, when given, tells whether none was nearest.
+// signed 64-bit range as that end of the range. None for an empty list; noneNearest, when given, tells
+// whether none was nearest.
 [[nodiscard]] std::optional<qsizetype> optimalIndex(const QList<VPNRegion> &regions,
                                                     bool *noneNearest = nullptr);
 

@@ -233,8 +233,7 @@ void VelmoraController::logout()
 
 void VelmoraController::loadRegions()
 {
-    m_client.userRegions([controller = QPointer(this)](std::optional<Error> error,
-                                                               std::optional<JSON> json) {
+    m_client.userRegions([controller = QPointer(this)](std::optional<Error> error, std::optional<JSON> json) {
         if (!controller)
             return;
         if (error) {
@@ -322,11 +321,10 @@ void VelmoraController::didSelectRegion(const VPNRegion &region)
 
 void VelmoraController::showCurrentSubscription()
 {
-    m_client.userCurrentPlan(
-        [controller = QPointer(this)](std::optional<Error>, std::optional<JSON> json) {
-            if (controller && json)
-                controller->setSubscription(planText(*json));
-        });
+    m_client.userCurrentPlan([controller = QPointer(this)](std::optional<Error>, std::optional<JSON> json) {
+        if (controller && json)
+            controller->setSubscription(planText(*json));
+    });
 }
 
 void VelmoraController::redeemCode()
@@ -337,14 +335,13 @@ void VelmoraController::redeemCode()
         return;
     }
     m_client.redeemCodeByEmail(*email, m_code,
-                                       [controller = QPointer(this)](std::optional<Error>,
-                                                                     std::optional<JSON> json,
-                                                                     std::optional<int> status) {
-                                           if (!controller)
-                                               return;
-                                           controller->setRedeemAlertMessage(retryMessage);
-                                           controller->setRedeemAlertMessage(redeemMessage(json, status));
-                                           controller->showCurrentSubscription();
-                                           controller->setShowAlert(!controller->showAlert());
-                                       });
+                               [controller = QPointer(this)](std::optional<Error>, std::optional<JSON> json,
+                                                             std::optional<int> status) {
+                                   if (!controller)
+                                       return;
+                                   controller->setRedeemAlertMessage(retryMessage);
+                                   controller->setRedeemAlertMessage(redeemMessage(json, status));
+                                   controller->showCurrentSubscription();
+                                   controller->setShowAlert(!controller->showAlert());
+                               });
 }

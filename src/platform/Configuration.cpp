@@ -16,10 +16,25 @@ QString valueOf(const char *name, const char *builtIn)
 
 namespace Configuration {
 
-QString apiUrl() { return valueOf("VELMORA_API_URL", VELMORA_BUILD_API_URL); }
-QString webHost() { return valueOf("VELMORA_WEB_HOST", VELMORA_BUILD_WEB_HOST); }
-QString supportEmail() { return valueOf("VELMORA_SUPPORT_EMAIL", VELMORA_BUILD_SUPPORT_EMAIL); }
-QString updateFeed() { return valueOf("VELMORA_UPDATE_FEED", VELMORA_BUILD_UPDATE_FEED); }
-QString appVersion() { return QStringLiteral(VELMORA_BUILD_VERSION); }
+QString apiUrl()
+{
+    return valueOf("VELMORA_API_URL", VELMORA_BUILD_API_URL);
+}
+QString webHost()
+{
+    return valueOf("VELMORA_WEB_HOST", VELMORA_BUILD_WEB_HOST);
+}
+QString supportEmail()
+{
+    return valueOf("VELMORA_SUPPORT_EMAIL", VELMORA_BUILD_SUPPORT_EMAIL);
+}
+QString updateFeed()
+{
+    return valueOf("VELMORA_UPDATE_FEED", VELMORA_BUILD_UPDATE_FEED);
+}
+QString appVersion()
+{
+    return QStringLiteral(VELMORA_BUILD_VERSION);
+}
 
 } // namespace Configuration

@@ -66,8 +66,8 @@ std::optional<Enum> fromKeyword(const std::array<std::pair<Enum, const char *>, 
 // Combined-mode ciphers authenticate by themselves: no integrity algorithm goes with them.
 bool isAead(Encryption encryption)
 {
-    return encryption == Encryption::AES128GCM || encryption == Encryption::AES256GCM ||
-           encryption == Encryption::ChaCha20Poly1305;
+    return encryption == Encryption::AES128GCM || encryption == Encryption::AES256GCM
+        || encryption == Encryption::ChaCha20Poly1305;
 }
 
 } // namespace

@@ -17,9 +17,9 @@ void NotificationCenter::addObserver(const QString &name, QObject *context, Hand
         id = m_nextId++;
         m_observers[name].append({id, context, std::make_shared<Handler>(std::move(handler))});
     }
-    QObject::connect(context, &QObject::destroyed, context, [this, id] {
-        removeWhere([id](const Observer &o) { return o.id == id; });
-    }, Qt::DirectConnection);
+    QObject::connect(
+        context, &QObject::destroyed, context,
+        [this, id] { removeWhere([id](const Observer &o) { return o.id == id; }); }, Qt::DirectConnection);
 }
 
 void NotificationCenter::removeObserver(QObject *context)

@@ -126,8 +126,8 @@ bool meansNoAnswer(const GError *error)
 bool meansNoSuchObject(const GError *error)
 {
     if (error->domain == G_DBUS_ERROR)
-        return error->code == G_DBUS_ERROR_UNKNOWN_METHOD || error->code == G_DBUS_ERROR_UNKNOWN_OBJECT ||
-               error->code == G_DBUS_ERROR_UNKNOWN_INTERFACE || error->code == G_DBUS_ERROR_UNKNOWN_PROPERTY;
+        return error->code == G_DBUS_ERROR_UNKNOWN_METHOD || error->code == G_DBUS_ERROR_UNKNOWN_OBJECT
+            || error->code == G_DBUS_ERROR_UNKNOWN_INTERFACE || error->code == G_DBUS_ERROR_UNKNOWN_PROPERTY;
     return error->domain == SECRET_ERROR && error->code == SECRET_ERROR_NO_SUCH_OBJECT;
 }
 
@@ -303,8 +303,8 @@ ServicePtr SecretStore::Connection::openService(std::optional<Error> &failure)
             // Our own connection: the shared one would end the process when the bus goes away.
             bus = g_dbus_connection_new_for_address_sync(
                 target.get(),
-                GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                     G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                                     | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
                 nullptr, nullptr, &raw);
         }
         if (!bus) {
@@ -418,8 +418,8 @@ std::optional<Error> SecretStore::Connection::runPrompt(SecretService *svc, cons
         &PromptWait::onUnsubscribed);
 
     ErrorPtr error;
-    VariantPtr reply(call(svc, prompt.constData(), promptInterface, "Prompt", g_variant_new("(s)", ""),
-                          nullptr, error));
+    VariantPtr reply(
+        call(svc, prompt.constData(), promptInterface, "Prompt", g_variant_new("(s)", ""), nullptr, error));
     if (reply) {
         // A person may take a while over a keyring password: nobody else waits for that.
         mutex.unlock();
@@ -475,8 +475,8 @@ std::optional<Error> SecretStore::Connection::unlock(const QByteArray &path)
     VariantPtr answer;
     if (auto failed = runPrompt(svc.get(), QByteArray(prompt), &answer))
         return failed;
-    if (!answer || !g_variant_is_of_type(answer.get(), G_VARIANT_TYPE_OBJECT_PATH_ARRAY) ||
-        g_variant_n_children(answer.get()) < 1)
+    if (!answer || !g_variant_is_of_type(answer.get(), G_VARIANT_TYPE_OBJECT_PATH_ARRAY)
+        || g_variant_n_children(answer.get()) < 1)
         return lockedError();
     return {};
 }
@@ -514,10 +514,10 @@ std::optional<Error> SecretStore::Connection::writeSecret(const QByteArray &path
             return unavailable;
         ValuePtr value(secret_value_new(secret.constData(), secret.size(), contentTypeFor(secret)));
         ErrorPtr error;
-        VariantPtr reply(call(
-            svc.get(), path.constData(), itemInterface, "SetSecret",
-            g_variant_new("(@(oayays))", secret_service_encode_dbus_secret(svc.get(), value.get())), nullptr,
-            error));
+        VariantPtr reply(
+            call(svc.get(), path.constData(), itemInterface, "SetSecret",
+                 g_variant_new("(@(oayays))", secret_service_encode_dbus_secret(svc.get(), value.get())),
+                 nullptr, error));
         if (reply)
             return {};
         if (attempt == 0 && meansLocked(error.get())) {
@@ -591,8 +591,8 @@ SecretStore::ItemResult SecretStore::Connection::itemAt(const QString &path)
                           g_variant_new("(s)", itemInterface), G_VARIANT_TYPE("(a{sv})"), error));
     if (!reply) {
         // An object without the item interface (a collection, say) answers InvalidArgs here.
-        if (meansNoSuchObject(error.get()) ||
-            g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS))
+        if (meansNoSuchObject(error.get())
+            || g_error_matches(error.get(), G_DBUS_ERROR, G_DBUS_ERROR_INVALID_ARGS))
             return {};
         return {{}, failure(error.get())};
     }
@@ -712,7 +712,8 @@ std::optional<Error> SecretStore::Connection::remove(const QString &service, con
 
 SecretStore::SecretStore(const QString &busAddress, Limits limits)
     : m_connection(std::make_unique<Connection>(busAddress, limits))
-{}
+{
+}
 
 SecretStore::~SecretStore() = default;
 

@@ -17,10 +17,10 @@ public:
     static inline const QString errorDomain = QStringLiteral("SecretStore");
     enum ErrorCode : qint64 {
         ServiceUnavailable = 1, // no Secret Service answers on the bus
-        Locked = 2,             // the keyring stayed locked (unlock refused, dismissed or unanswered)
+        Locked = 2, // the keyring stayed locked (unlock refused, dismissed or unanswered)
         NoDefaultCollection = 3,
         OperationFailed = 4, // the service refused the request
-        NoSuchItem = 5,      // the object path names no item
+        NoSuchItem = 5, // the object path names no item
     };
 
     struct Item

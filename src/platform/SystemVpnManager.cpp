@@ -99,8 +99,8 @@ void SystemVpnManager::saveToPreferences(Completion completion)
     };
     if (!m_protocol)
         return refuse(QStringLiteral("The VPN profile has no protocol configuration."));
-    if (m_protocol->authenticationMethod != IKEv2Settings::AuthenticationMethod::None ||
-        !m_protocol->useExtendedAuthentication)
+    if (m_protocol->authenticationMethod != IKEv2Settings::AuthenticationMethod::None
+        || !m_protocol->useExtendedAuthentication)
         return refuse(QStringLiteral("Only user name and password authentication is supported."));
 
     findProfile([this, completion = std::move(completion)](std::optional<Error> error, const QString &path,
@@ -191,14 +191,15 @@ void SystemVpnManager::findProfile(Found found)
                             const NMSettings settings = nm::settings(settingsReply.arguments().value(0));
                             const QVariantMap connection = settings.value(QStringLiteral("connection"));
                             const bool strongswan =
-                                settings.value(QStringLiteral("vpn")).value(QStringLiteral("service-type")) ==
-                                nm::strongswanServiceType;
-                            if (!m_uuid.isEmpty() &&
-                                connection.value(QStringLiteral("uuid")).toString() == m_uuid) {
+                                settings.value(QStringLiteral("vpn")).value(QStringLiteral("service-type"))
+                                == nm::strongswanServiceType;
+                            if (!m_uuid.isEmpty()
+                                && connection.value(QStringLiteral("uuid")).toString() == m_uuid) {
                                 search->byUuid = path;
                                 search->uuidSettings = settings;
-                            } else if (strongswan && search->byId.isEmpty() &&
-                                       connection.value(QStringLiteral("id")).toString() == m_description) {
+                            } else if (strongswan && search->byId.isEmpty()
+                                       && connection.value(QStringLiteral("id")).toString()
+                                           == m_description) {
                                 search->byId = path;
                                 search->idSettings = settings;
                             }

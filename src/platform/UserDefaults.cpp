@@ -45,7 +45,8 @@ UserDefaults &UserDefaults::standard()
 UserDefaults::UserDefaults(const QString &filePath, QObject *parent)
     : QObject(parent)
     , m_settings(filePath, QSettings::IniFormat)
-{}
+{
+}
 
 QVariant UserDefaults::stored(const QString &key) const
 {

@@ -121,8 +121,8 @@ void VpnConnection::resync(std::function<void()> ready)
                          const ManagedObjects objects = managedObjects(reply.arguments().value(0));
                          for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
                              const QVariantMap active = it.value().value(nm::activeInterface);
-                             if (active.value(QStringLiteral("Connection")).value<QDBusObjectPath>().path() !=
-                                 m_profilePath)
+                             if (active.value(QStringLiteral("Connection")).value<QDBusObjectPath>().path()
+                                 != m_profilePath)
                                  continue;
                              m_activePath = it.key().path();
                              m_activeState = active.value(QStringLiteral("State")).toUInt();

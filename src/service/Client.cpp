@@ -296,8 +296,7 @@ void Client::get(const QString &path, bool auth, GetCompletion completion)
     });
 }
 
-void Client::post(const QString &path, const Form &params, bool auth,
-                  PostCompletion completion)
+void Client::post(const QString &path, const Form &params, bool auth, PostCompletion completion)
 {
     const std::optional<QUrl> url = requestUrl(path);
     if (!url) {
@@ -324,36 +323,41 @@ void Client::post(const QString &path, const Form &params, bool auth,
     QNetworkRequest request = makeRequest(*url, headers);
     onMainThread([this, request = std::move(request), body = std::move(body),
                   completion = std::move(completion)]() mutable {
-        send({std::move(request), std::move(body), [completion = std::move(completion)](QNetworkReply &reply) {
-                  handlePostAnswer(reply, completion);
-              }});
+        send(
+            {std::move(request), std::move(body), [completion = std::move(completion)](QNetworkReply &reply) {
+                 handlePostAnswer(reply, completion);
+             }});
     });
 }
 
 Client::Form Client::deviceFields() const
 {
-    return {{Keys::platform, m_platform}, {Keys::os, m_os}, {Keys::appVersion, m_appVersion},
+    return {{Keys::platform, m_platform},
+            {Keys::os, m_os},
+            {Keys::appVersion, m_appVersion},
             {Keys::deviceName, m_deviceName}};
 }
 
 void Client::signupWithUid(const QString &uid, const QString &password, PostCompletion completion)
 {
-    post(serverPath() + QStringLiteral("auth/signup"), Form{{Keys::uid, uid}, {Keys::uidPassword, password}} + deviceFields(),
-         false, std::move(completion));
+    post(serverPath() + QStringLiteral("auth/signup"),
+         Form{{Keys::uid, uid}, {Keys::uidPassword, password}} + deviceFields(), false,
+         std::move(completion));
 }
 
 void Client::associateUser(const QString &email, const QString &password, const QString &uid,
                            PostCompletion completion)
 {
     post(serverPath() + QStringLiteral("auth/email"),
-         Form{{Keys::email, email}, {Keys::emailPassword, password}, {Keys::uid, uid}} + deviceFields(), false,
-         std::move(completion));
+         Form{{Keys::email, email}, {Keys::emailPassword, password}, {Keys::uid, uid}} + deviceFields(),
+         false, std::move(completion));
 }
 
 void Client::loginWithUid(const QString &uid, const QString &password, PostCompletion completion)
 {
     post(serverPath() + QStringLiteral("auth/login/uid"),
-         Form{{Keys::uid, uid}, {Keys::uidPassword, password}} + deviceFields(), false, std::move(completion));
+         Form{{Keys::uid, uid}, {Keys::uidPassword, password}} + deviceFields(), false,
+         std::move(completion));
 }
 
 void Client::loginWithEmail(const QString &email, const QString &password, PostCompletion completion)
@@ -418,13 +422,15 @@ void Client::codesApply(const QString &code, const QString &pladId, PostCompleti
 void Client::receiptValidate(const QString &receipt, bool isSubscription, PostCompletion completion)
 {
     post(serverPath() + QStringLiteral("receipt-validator/itunes"),
-         {{Keys::receipt, receipt}, {Keys::isSubscription, isSubscription ? QStringLiteral("1") : QStringLiteral("0")}},
+         {{Keys::receipt, receipt},
+          {Keys::isSubscription, isSubscription ? QStringLiteral("1") : QStringLiteral("0")}},
          false, std::move(completion));
 }
 
 void Client::resetPassword(const QString &email, PostCompletion completion)
 {
-    post(serverPath() + QStringLiteral("auth/reset-password"), {{Keys::email, email}}, false, std::move(completion));
+    post(serverPath() + QStringLiteral("auth/reset-password"), {{Keys::email, email}}, false,
+         std::move(completion));
 }
 
 void Client::resetPasswordWithCode(const QString &email, const QString &code, PostCompletion completion)
@@ -441,6 +447,6 @@ void Client::resetPasswordWithPassword(const QString &, const QString &password,
 
 void Client::redeemCodeByEmail(const QString &email, const QString &code, PostCompletion completion)
 {
-    post(serverPath() + QStringLiteral("codes/applyByEmail"), {{Keys::email, email}, {Keys::code, code}}, false,
-         std::move(completion));
+    post(serverPath() + QStringLiteral("codes/applyByEmail"), {{Keys::email, email}, {Keys::code, code}},
+         false, std::move(completion));
 }

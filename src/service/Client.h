@@ -74,7 +74,8 @@ public:
 
     // The API's base address, ending in "/"; every endpoint URL is this plus its relative path.
     [[nodiscard]] static QString serverPath();
-    static inline const QString boundary = QStringLiteral("--------------------------487394079664597082378530");
+    static inline const QString boundary =
+        QStringLiteral("--------------------------487394079664597082378530");
 
     [[nodiscard]] virtual Headers defaultHeaders() const;
     // A stored token with a control character is left out as if none were stored.
@@ -103,8 +104,7 @@ public:
 
     // The primitives: path is the complete URL text. Form fields keep the order given.
     virtual void get(const QString &path, bool auth, GetCompletion completion);
-    virtual void post(const QString &path, const Form &params, bool auth,
-                      PostCompletion completion);
+    virtual void post(const QString &path, const Form &params, bool auth, PostCompletion completion);
 
     virtual void redeemCodeByEmail(const QString &email, const QString &code, PostCompletion completion);
 

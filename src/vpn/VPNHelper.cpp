@@ -94,8 +94,9 @@ void VPNHelper::connectIPSecIKEv2()
             QString::number(Preferences::configId()),
             [self = weakSelf.data()](std::optional<Error> error, std::optional<JSON> answer) {
                 if (!answer) {
-                    Console::print(QStringLiteral("Failed to retrieve IPSec configuration: ") +
-                                   (error ? error->localizedDescription() : QStringLiteral("Unknown error")));
+                    Console::print(
+                        QStringLiteral("Failed to retrieve IPSec configuration: ")
+                        + (error ? error->localizedDescription() : QStringLiteral("Unknown error")));
                     return;
                 }
                 // Nothing stored is overwritten and no profile is saved for an answer without credentials.
@@ -128,11 +129,10 @@ void VPNHelper::configure(const JSON &answer)
 
     Error failure{QString()};
     const std::optional<QByteArray> reference = VPNKeychain::persistentReferenceFor(
-        Preferences::keychainGroupName, Keys::vpnPassword,
-        password.toUtf8(), &failure);
+        Preferences::keychainGroupName, Keys::vpnPassword, password.toUtf8(), &failure);
     if (!reference) {
-        Console::print(QStringLiteral("Error setting up password reference: ") +
-                       failure.localizedDescription());
+        Console::print(QStringLiteral("Error setting up password reference: ")
+                       + failure.localizedDescription());
         return;
     }
     protocol.passwordReference = *reference;
@@ -150,8 +150,8 @@ void VPNHelper::configure(const JSON &answer)
     m_manager->setLocalizedDescription(profileDescription);
     m_manager->setEnabled(true);
 
-    Console::print(QStringLiteral("Attempting to connect to server: ") +
-                   Preferences::server().value_or(QStringLiteral("Unknown")));
+    Console::print(QStringLiteral("Attempting to connect to server: ")
+                   + Preferences::server().value_or(QStringLiteral("Unknown")));
 
     m_manager->saveToPreferences([this](std::optional<Error> error) {
         if (error) {
@@ -167,8 +167,8 @@ void VPNHelper::configure(const JSON &answer)
             }
             m_manager->connection()->startVPNTunnel([](std::optional<Error> error) {
                 if (error)
-                    Console::print(QStringLiteral("Error starting VPN Tunnel: ") +
-                                   error->localizedDescription());
+                    Console::print(QStringLiteral("Error starting VPN Tunnel: ")
+                                   + error->localizedDescription());
                 else
                     Console::print(QStringLiteral("Start VPN"));
             });

@@ -40,7 +40,6 @@ public:
     void removeVPNProfile(RemoveCompletion completion);
 
 private:
-
     void configure(const JSON &answer);
 
     SystemVpnManager *m_manager;

@@ -33,8 +33,8 @@ private Q_SLOTS:
         };
         row("k.a_i+tag!#$%&'*/=?^`{|}~-@example.com", true);
         row("K\u00e4i\U0001D400@example.com", true); // any letter in the local part, beyond the BMP too
-        row("kai@\u00c4xamplE.com", true);          // any letter first and last in a label
-        row("kai@example.\u00dcBER", true);         // any letters in the last label
+        row("kai@\u00c4xamplE.com", true); // any letter first and last in a label
+        row("kai@example.\u00dcBER", true); // any letters in the last label
         row("kai@ex\u00e4mple.com", false);
         row("kai@sub.EXAMPLE.com", false);
         row(" kai@example.com", false);
@@ -75,7 +75,7 @@ private Q_SLOTS:
         // Extended grapheme clusters, where counting syllables gives fewer (or, in Myanmar, more).
         const QString tamil = QStringLiteral("\u0BA8\u0BA9\u0BCD\u0BB1\u0BBF"); // 3 clusters
         const QString kannada = QStringLiteral("\u0C95\u0CA8\u0CCD\u0CA8\u0CA1"); // 4 clusters
-        const QString khmer = QStringLiteral("\u1781\u17D2\u1798\u17C2\u179A");   // 3 clusters
+        const QString khmer = QStringLiteral("\u1781\u17D2\u1798\u17C2\u179A"); // 3 clusters
         row("six Tamil", true, knownEmail, tamil + tamil, "", notSame);
         row("five Tamil", true, knownEmail, tamil + tamil.first(3), "", tooShort);
         row("six Kannada", true, knownEmail, kannada + "\u0C95\u0CCD\u0C95", "", notSame);
@@ -99,7 +99,8 @@ private Q_SLOTS:
         m_service.clearRequests();
         LoginController controller;
         QStringList log;
-        connect(&controller, &LoginController::loginErrorMsgChanged, [&] { log << controller.loginErrorMsg(); });
+        connect(&controller, &LoginController::loginErrorMsgChanged,
+                [&] { log << controller.loginErrorMsg(); });
         connect(&controller, &LoginController::loginErrorChanged,
                 [&] { log << QString::number(controller.loginError()); });
         connect(&controller, &LoginController::loginResultChanged,
@@ -110,7 +111,8 @@ private Q_SLOTS:
             else
                 controller.loginPressed(email, password);
         }
-        const QStringList once{message, "1", QString::number(int(signUp ? Status::SignUpFalse : Status::LogInFalse))};
+        const QStringList once{message, "1",
+                               QString::number(int(signUp ? Status::SignUpFalse : Status::LogInFalse))};
         QCOMPARE(log, once + once);
         QTest::qWait(50);
         QVERIFY(m_service.requests().isEmpty());
@@ -122,9 +124,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("email");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("override"); // the service's answer body instead of its own; empty: its own
+        QTest::addColumn<QByteArray>(
+            "override"); // the service's answer body instead of its own; empty: its own
         QTest::addColumn<Status>("result");
-        QTest::addColumn<QString>("detail"); // a failure's message, else the stored token ("*": the account's)
+        QTest::addColumn<QString>(
+            "detail"); // a failure's message, else the stored token ("*": the account's)
         const auto row = [](const char *name, bool signUp, const QString &email, const QString &password,
                             const QByteArray &body, Status result, const char *detail, int status = 200) {
             QTest::newRow(name) << signUp << email << password << status << body << result << QString(detail);
@@ -134,8 +138,8 @@ private Q_SLOTS:
             "These credentials do not match our records.");
         row("errors null", false, knownEmail, knownPassword, R"({"errors": null, "access_token": "t"})",
             Status::LogInFalse, "Unknown Error");
-        row("message not text", false, knownEmail, knownPassword, R"({"errors": {}, "message": 5})", Status::LogInFalse,
-            "Unknown Error");
+        row("message not text", false, knownEmail, knownPassword, R"({"errors": {}, "message": 5})",
+            Status::LogInFalse, "Unknown Error");
         row("error status without errors", false, knownEmail, knownPassword,
             R"({"message": "Too many attempts.", "access_token": "t"})", Status::LogInFalse,
             "Too many attempts.", 429);
@@ -156,9 +160,10 @@ private Q_SLOTS:
             "Unknown Error");
         row("every token character", false, knownEmail, knownPassword,
             R"({"access_token": "azAZ09-._~+/=="})", Status::LogInTrue, "azAZ09-._~+/==");
-        row("unreadable", false, knownEmail, knownPassword, "<html>", Status::LogInFalse, "The data is not valid JSON");
-        row("sign-up, equivalent repeat", true, "new@example.com", "caf\u00e9-\u00e9t\u00e9", {}, Status::SignUpTrue,
-            "*");
+        row("unreadable", false, knownEmail, knownPassword, "<html>", Status::LogInFalse,
+            "The data is not valid JSON");
+        row("sign-up, equivalent repeat", true, "new@example.com", "caf\u00e9-\u00e9t\u00e9", {},
+            Status::SignUpTrue, "*");
         row("sign-up refused", true, knownEmail, "another-1", {}, Status::SignUpFalse,
             "The email has already been taken.");
     }
@@ -201,7 +206,8 @@ private Q_SLOTS:
             return;
         }
         QCOMPARE(controller.loginErrorMsg(), "NotLoggedIn");
-        QCOMPARE(Preferences::token(), detail == "*" ? QString::fromLatin1(m_service.tokenOf(email)) : detail);
+        QCOMPARE(Preferences::token(),
+                 detail == "*" ? QString::fromLatin1(m_service.tokenOf(email)) : detail);
         QCOMPARE(Preferences::email(), email);
         QCOMPARE(Preferences::password(), password);
     }

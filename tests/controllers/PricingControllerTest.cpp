@@ -1,5 +1,5 @@
-#include "Console.h"
 #include "PricingController.h"
+#include "Console.h"
 #include "Preferences.h"
 #include "StandInService.h"
 #include "TestHelpers.h"
@@ -11,7 +11,8 @@ namespace {
 QList<PricingView::Plan> publishedPlans(PricingController &controller)
 {
     QSignalSpy published(&controller, &PricingController::plansChanged);
-    return published.wait() ? controller.plans() : QList<PricingView::Plan>{{"none published", {}, {}, {}, {}}};
+    return published.wait() ? controller.plans()
+                            : QList<PricingView::Plan>{{"none published", {}, {}, {}, {}}};
 }
 
 } // namespace
@@ -40,7 +41,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("elements"); // none: the service's own list
         QTest::addColumn<std::optional<QString>>("email");
-        QTest::addColumn<QStringList>("cards"); // name, duration, price and the checkout address's query of each plan
+        QTest::addColumn<QStringList>(
+            "cards"); // name, duration, price and the checkout address's query of each plan
         const auto row = [](const char *name, const QByteArray &elements, const std::optional<QString> &email,
                             const QStringList &cards) { QTest::newRow(name) << elements << email << cards; };
         row("the service's list", {}, "Kai.Kim@Example.com",
@@ -52,12 +54,13 @@ private Q_SLOTS:
             {"name": "B", "total_days": 30, "is_trial": false, "price": "1"},
             {"name": "C", "total_days": 30, "is_trial": false, "is_unlimited": "false", "price": "1"},
             {"name": "D", "total_days": 30, "is_trial": false, "is_unlimited": false, "price": 1},
-            {"name": "E", "is_trial": false, "is_unlimited": false, "price": "1"})", {}, {});
+            {"name": "E", "is_trial": false, "is_unlimited": false, "price": "1"})",
+            {}, {});
         row("trial by name and flag only", R"(
             {"name": "Trial", "total_days": 7, "is_trial": false, "is_unlimited": false, "price": "0"},
             {"name": "trial", "total_days": 7, "is_trial": true, "is_unlimited": false, "price": "0"},
-            {"name": "Trial", "total_days": 7, "is_trial": true, "is_unlimited": false, "price": "0"})", {},
-            {"Trial|7 days|0|plan=1w&email=", "trial|7 days|0|plan=1w&email="});
+            {"name": "Trial", "total_days": 7, "is_trial": true, "is_unlimited": false, "price": "0"})",
+            {}, {"Trial|7 days|0|plan=1w&email=", "trial|7 days|0|plan=1w&email="});
         row("days as given", R"(
             {"name": "Forever", "total_days": 365, "is_trial": false, "is_unlimited": true, "price": "99"},
             {"name": "Zero", "total_days": 0, "is_trial": false, "is_unlimited": false, "price": "0"},
@@ -66,7 +69,8 @@ private Q_SLOTS:
             "k+1&x=y@b.co",
             {"Lifetime|365 days|99|plan=lifetime&email=k%2B1%26x%3Dy@b.co",
              "Zero|Forever|0|plan=0d&email=k%2B1%26x%3Dy@b.co",
-             "Same|45 days|5|plan=1m&email=k%2B1%26x%3Dy@b.co", "Same|1 days|6|plan=1d&email=k%2B1%26x%3Dy@b.co"});
+             "Same|45 days|5|plan=1m&email=k%2B1%26x%3Dy@b.co",
+             "Same|1 days|6|plan=1d&email=k%2B1%26x%3Dy@b.co"});
     }
 
     void buildsPlans()
@@ -83,8 +87,9 @@ private Q_SLOTS:
             QVERIFY(plan.purchaseURL.startsWith("https://shop.example/checkout?"));
             const QString query = plan.purchaseURL.section(u'?', 1);
             built.append(QStringList{plan.name, plan.duration, plan.price, query}.join(u'|'));
-            QCOMPARE(plan.benefits, QStringList({"5 devices", "Unlimited access to all VPN servers",
-                                                 "24/7 Technical support", "Premium support"}));
+            QCOMPARE(plan.benefits,
+                     QStringList({"5 devices", "Unlimited access to all VPN servers",
+                                  "24/7 Technical support", "Premium support"}));
         }
         QCOMPARE(built, cards);
     }

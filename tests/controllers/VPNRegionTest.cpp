@@ -70,9 +70,11 @@ class VPNRegionTest : public QObject
 private Q_SLOTS:
     void decodesEveryField()
     {
-        const VPNRegion frankfurt{7,  true, false, true, "s.example", "Frankfurt", "DE", true, "192.0.2.7", 62,
-                                  "Germany", 12, true, {50.11f, 8.68f}, "fra", "Europe"};
-        QCOMPARE(VPNRegion::decodeList(arrayOf({Row{7, "Germany", true, 12, 62}})), QList<VPNRegion>{frankfurt});
+        const VPNRegion frankfurt{
+            7,           true, false,     true, "s.example", "Frankfurt",     "DE",  true,
+            "192.0.2.7", 62,   "Germany", 12,   true,        {50.11f, 8.68f}, "fra", "Europe"};
+        QCOMPARE(VPNRegion::decodeList(arrayOf({Row{7, "Germany", true, 12, 62}})),
+                 QList<VPNRegion>{frankfurt});
     }
 
     void decodesStrictly_data()
@@ -86,8 +88,10 @@ private Q_SLOTS:
         row("largest id", answerWith(R"({"id": 9223372036854775807, "distance": null})"), "");
         row("missing", answerWith("{}", "city"), R"(region at index 1: key "city" is missing)");
         row("null", answerWith(R"({"city": null})"), R"(key "city" is null, expected a string)");
-        row("text for integer", answerWith(R"({"id": "7"})"), R"(key "id" holds a string, expected an integer)");
-        row("fraction", answerWith(R"({"distance": 2.5})"), R"(key "distance" holds 2.5, which is not a whole)");
+        row("text for integer", answerWith(R"({"id": "7"})"),
+            R"(key "id" holds a string, expected an integer)");
+        row("fraction", answerWith(R"({"distance": 2.5})"),
+            R"(key "distance" holds 2.5, which is not a whole)");
         row("smallest id", answerWith(R"({"id": -9223372036854775807})"), "");
         row("beyond 64 bits", answerWith(R"({"id": 9223372036854775808})"), "not a whole number from");
         row("below 64 bits", answerWith(R"({"id": -9223372036854775809})"), R"(key "id" holds -9.22)");
@@ -168,8 +172,10 @@ private Q_SLOTS:
     void arrangesInStages()
     {
         // The optimal region (id 5) shares its id with a far one: both go, the optimal comes back first.
-        const QJsonArray answer = arrayOf({{4, "Spain", true, 900, 10}, {5, "France", true, 100, 10},
-                                           {6, "Austria", false, 50, 0}, {5, "Zambia", true, 9000, 0},
+        const QJsonArray answer = arrayOf({{4, "Spain", true, 900, 10},
+                                           {5, "France", true, 100, 10},
+                                           {6, "Austria", false, 50, 0},
+                                           {5, "Zambia", true, 9000, 0},
                                            {7, "\U0001F30D", true, {}, 0}});
         const std::optional<VPNRegionList::Arrangement> arranged = VPNRegionList::arrange(answer);
         QVERIFY(arranged);

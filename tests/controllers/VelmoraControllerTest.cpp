@@ -62,13 +62,20 @@ private Q_SLOTS:
         QTest::addColumn<VpnStatus>("status");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("icon");
-        QTest::newRow("0") << VpnStatus::Invalid << "invalid" << "iconInvalid";
-        QTest::newRow("1") << VpnStatus::Disconnected << "disconnected" << "AppIconMacOS";
-        QTest::newRow("2") << VpnStatus::Connecting << "connecting" << "iconConnecting";
-        QTest::newRow("3") << VpnStatus::Connected << "connected" << "iconConnected";
-        QTest::newRow("4") << VpnStatus::Reasserting << "reasserting" << "iconConnecting";
-        QTest::newRow("5") << VpnStatus::Disconnecting << "disconnecting" << "iconDisconnecting";
-        QTest::newRow("other") << VpnStatus(6) << "unknown" << "AppIconMacOS";
+        QTest::newRow("0") << VpnStatus::Invalid << "invalid"
+                           << "iconInvalid";
+        QTest::newRow("1") << VpnStatus::Disconnected << "disconnected"
+                           << "AppIconMacOS";
+        QTest::newRow("2") << VpnStatus::Connecting << "connecting"
+                           << "iconConnecting";
+        QTest::newRow("3") << VpnStatus::Connected << "connected"
+                           << "iconConnected";
+        QTest::newRow("4") << VpnStatus::Reasserting << "reasserting"
+                           << "iconConnecting";
+        QTest::newRow("5") << VpnStatus::Disconnecting << "disconnecting"
+                           << "iconDisconnecting";
+        QTest::newRow("other") << VpnStatus(6) << "unknown"
+                               << "AppIconMacOS";
     }
 
     void statusTable()
@@ -121,9 +128,8 @@ private Q_SLOTS:
         QTest::addColumn<Answer>("reply");
         QTest::addColumn<QStringList>("printed");
         QTest::addColumn<int>("publications");
-        const auto row = [](const char *name, const Answer &reply, const QStringList &printed, int publications) {
-            QTest::newRow(name) << reply << printed << publications;
-        };
+        const auto row = [](const char *name, const Answer &reply, const QStringList &printed,
+                            int publications) { QTest::newRow(name) << reply << printed << publications; };
         row("no connection", closedConnection(), {"Error while getting regions: "}, 0);
         row("error object", jsonAnswer(422, R"({"message": "Bad"})"),
             {"Decoding error: expected an array of regions, found an object"}, 0);
@@ -163,7 +169,8 @@ private Q_SLOTS:
     void largeCatalogueLoadsKeepTheMainLoopTurningAndTheirOrder()
     {
         // 20,000 regions, about 7 MB: parsed and decoded on the main thread, they would hold it this long.
-        const QByteArray large = QJsonDocument(RegionCatalogue::sample(20'000)).toJson(QJsonDocument::Compact);
+        const QByteArray large =
+            QJsonDocument(RegionCatalogue::sample(20'000)).toJson(QJsonDocument::Compact);
         QElapsedTimer clock;
         clock.start();
         const std::optional<VPNRegionList::Arrangement> arranged =
@@ -240,7 +247,9 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<Answer>>("reply"); // none: the service's own
         QTest::addColumn<QString>("message");
         const auto row = [](const char *name, const QString &code, const std::optional<Answer> &reply,
-                            const char *message) { QTest::newRow(name) << code << reply << QString(message); };
+                            const char *message) {
+            QTest::newRow(name) << code << reply << QString(message);
+        };
         const char *success = "The code has been applied successfully.";
         const char *retry = "Error. Please try again.";
         row("redeemed", StandInService::redeemableCode, {}, success);

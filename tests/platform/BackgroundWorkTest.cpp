@@ -31,20 +31,22 @@ private Q_SLOTS:
             deliveredOn.append(QThread::currentThread());
         };
         // The first finishes after the second, unless the pool has a single thread.
-        BackgroundWork::run([&secondDone] {
-                                secondDone.tryAcquire(1, 5000);
-                                return QStringLiteral("first");
-                            },
-                            note);
-        BackgroundWork::run([&secondDone] {
-                                secondDone.release();
-                                return QStringLiteral("second");
-                            },
-                            [&note](const QString &result) {
-                                note(result);
-                                // Handed in from a delivery: after everything handed in before.
-                                BackgroundWork::run([] { return QStringLiteral("fourth"); }, note);
-                            });
+        BackgroundWork::run(
+            [&secondDone] {
+                secondDone.tryAcquire(1, 5000);
+                return QStringLiteral("first");
+            },
+            note);
+        BackgroundWork::run(
+            [&secondDone] {
+                secondDone.release();
+                return QStringLiteral("second");
+            },
+            [&note](const QString &result) {
+                note(result);
+                // Handed in from a delivery: after everything handed in before.
+                BackgroundWork::run([] { return QStringLiteral("fourth"); }, note);
+            });
         BackgroundWork::run([] { return QStringLiteral("third"); }, note);
         QCOMPARE(delivered, QStringList());
 

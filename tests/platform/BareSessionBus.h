@@ -35,8 +35,7 @@ public:
         m_daemon.start(QStringLiteral("dbus-daemon"),
                        {QStringLiteral("--config-file=") + config.fileName(),
                         QStringLiteral("--print-address"), QStringLiteral("--nofork")});
-        while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
-        }
+        while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {}
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     }
     ~BareSessionBus()

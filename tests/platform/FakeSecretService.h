@@ -21,8 +21,8 @@ public:
     {
         m_connection = g_dbus_connection_new_for_address_sync(
             address.toUtf8().constData(),
-            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                                 | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, nullptr);
         if (!m_connection)
             return;
@@ -126,8 +126,9 @@ private:
             else if (item->locked)
                 reply = errorFor(call, "org.freedesktop.Secret.Error.IsLocked");
             else
-                reply = replyWith(call, g_variant_new("((o@ay@ays))", sessionPath, bytes(QByteArray()),
-                                                      bytes(item->secret), "text/plain"));
+                reply = replyWith(call,
+                                  g_variant_new("((o@ay@ays))", sessionPath, bytes(QByteArray()),
+                                                bytes(item->secret), "text/plain"));
         } else {
             reply = errorFor(call, "org.freedesktop.DBus.Error.UnknownMethod");
         }

@@ -43,8 +43,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<Bytes>("machineInfo");
         QTest::addColumn<QString>("expected"); // empty: the host name
-        QTest::newRow("double-quoted") << Bytes("ICON_NAME=computer\nPRETTY_HOSTNAME=\"Lisa's Laptop\"\n")
-                                       << u"Lisa's Laptop"_s;
+        QTest::newRow("double-quoted")
+            << Bytes("ICON_NAME=computer\nPRETTY_HOSTNAME=\"Lisa's Laptop\"\n") << u"Lisa's Laptop"_s;
         QTest::newRow("single-quoted, UTF-8")
             << Bytes("PRETTY_HOSTNAME='B\xC3\xBCro \"3\"'") << QString::fromUtf8("B\xC3\xBCro \"3\"");
         QTest::newRow("escaped, unquoted") << Bytes("PRETTY_HOSTNAME=Lab\\ 3") << u"Lab 3"_s;
@@ -58,7 +58,8 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QVERIFY(TestHelpers::writeFile(m_root.path(), u"etc/machine-info"_s, machineInfo));
         if (expected.isEmpty())
-            expected = QSysInfo::machineHostName().isEmpty() ? u"Unknown Device"_s : QSysInfo::machineHostName();
+            expected =
+                QSysInfo::machineHostName().isEmpty() ? u"Unknown Device"_s : QSysInfo::machineHostName();
         QCOMPARE(HostInfo::deviceName(), expected);
     }
 

@@ -1,5 +1,5 @@
-#include "MainQueue.h"
 #include "NotificationCenter.h"
+#include "MainQueue.h"
 
 #include <QtTest>
 
@@ -65,7 +65,8 @@ void NotificationCenterTest::deliversOnThePostingThread()
     auto &center = NotificationCenter::defaultCenter();
     QObject context;
     std::thread::id seenOn;
-    center.addObserver(QStringLiteral("threaded"), &context, [&](QObject *) { seenOn = std::this_thread::get_id(); });
+    center.addObserver(QStringLiteral("threaded"), &context,
+                       [&](QObject *) { seenOn = std::this_thread::get_id(); });
 
     std::thread::id postedOn;
     std::thread worker([&] {
@@ -81,7 +82,12 @@ void NotificationCenterTest::mainQueueRunsOnALaterTurnOfTheMainThread()
 {
     bool ran = false;
     bool onMain = false;
-    std::thread worker([&] { MainQueue::async([&] { ran = true; onMain = MainQueue::isMainThread(); }); });
+    std::thread worker([&] {
+        MainQueue::async([&] {
+            ran = true;
+            onMain = MainQueue::isMainThread();
+        });
+    });
     worker.join();
     QVERIFY(!ran);
     QTRY_VERIFY(ran);

@@ -26,8 +26,8 @@ GDBusConnection *silentService(const QString &address)
 {
     GDBusConnection *connection = g_dbus_connection_new_for_address_sync(
         address.toUtf8().constData(),
-        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                             | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
     const auto swallowCalls = [](GDBusConnection *, GDBusMessage *message, gboolean incoming, gpointer) {
         if (!incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL)

@@ -27,7 +27,7 @@ const QString password = QStringLiteral("pw-Zq7-never-printed");
 const QByteArray delimiter = "----------------------------487394079664597082378530";
 
 // The headers the network stack adds by itself; everything else on the wire is the client's own.
-const QList<QByteArray> transportHeaders{"host",       "connection", "accept-encoding", "accept-language",
+const QList<QByteArray> transportHeaders{"host",       "connection",    "accept-encoding", "accept-language",
                                          "user-agent", "content-length"};
 
 QList<Header> clientHeaders(const StandInService::Request &request)
@@ -133,16 +133,20 @@ const QList<Endpoint> &endpoints()
     static const QList<Endpoint> table = [] {
         using P = const Pair &;
         const Client &client = Client::shared();
-        const Fields device{{"platform", client.platform()}, {"os", client.os()},
-                            {"app_version", client.appVersion()}, {"device_name", client.deviceName()}};
+        const Fields device{{"platform", client.platform()},
+                            {"os", client.os()},
+                            {"app_version", client.appVersion()},
+                            {"device_name", client.deviceName()}};
         const Fields uid{{"uid", Preferences::uid().value_or(QString())}};
         return QList<Endpoint>{
-            {"signupWithUid", "auth/signup", false, Fields{{"uid", "u-1"}, {"uid_password", password}} + device,
+            {"signupWithUid", "auth/signup", false,
+             Fields{{"uid", "u-1"}, {"uid_password", password}} + device,
              [](Client &c, P p) { c.signupWithUid("u-1", password, recordPost(p.post)); }},
             {"associateUser", "auth/email", false,
              Fields{{"email", "a@b.c"}, {"email_password", password}, {"uid", "u-2"}} + device,
              [](Client &c, P p) { c.associateUser("a@b.c", password, "u-2", recordPost(p.post)); }},
-            {"loginWithUid", "auth/login/uid", false, Fields{{"uid", "u-3"}, {"uid_password", password}} + device,
+            {"loginWithUid", "auth/login/uid", false,
+             Fields{{"uid", "u-3"}, {"uid_password", password}} + device,
              [](Client &c, P p) { c.loginWithUid("u-3", password, recordPost(p.post)); }},
             {"loginWithEmail", "auth/login/email", false,
              Fields{{"email", "a@b.c"}, {"email_password", password}} + device + uid,
@@ -154,9 +158,15 @@ const QList<Endpoint> &endpoints()
             {"userDelete", "users/me/delete", true, {}, getting(&Client::userDelete)},
             {"userRegions", "users/me/regions", true, {}, getting(&Client::userRegions)},
             {"userBestRegions", "users/me/regions/best", false, {}, getting(&Client::userBestRegions)},
-            {"IPSecConfiguration", "config/ipsec/0", true, {},
+            {"IPSecConfiguration",
+             "config/ipsec/0",
+             true,
+             {},
              [](Client &c, P p) { c.IPSecConfiguration("0", record(p.get)); }},
-            {"openVPNConfiguration", "config/openvpn/17", true, {},
+            {"openVPNConfiguration",
+             "config/openvpn/17",
+             true,
+             {},
              [](Client &c, P p) { c.openVPNConfiguration("17", record(p.get)); }},
             {"codesApply", "codes/apply", false, Fields{{"code", "X1"}, {"plan_id", "3"}},
              [](Client &c, P p) { c.codesApply("X1", "3", recordPost(p.post)); }},
@@ -168,7 +178,8 @@ const QList<Endpoint> &endpoints()
              [](Client &c, P p) { c.receiptValidate("r-1", false, recordPost(p.post)); }},
             {"resetPassword", "auth/reset-password", false, Fields{{"email", "a@b.c"}},
              [](Client &c, P p) { c.resetPassword("a@b.c", recordPost(p.post)); }},
-            {"resetPasswordWithCode", "auth/verify-code", false, Fields{{"email", "a@b.c"}, {"code", "424242"}},
+            {"resetPasswordWithCode", "auth/verify-code", false,
+             Fields{{"email", "a@b.c"}, {"code", "424242"}},
              [](Client &c, P p) { c.resetPasswordWithCode("a@b.c", "424242", recordPost(p.post)); }},
             {"resetPasswordWithPassword", "auth/update-password", true,
              Fields{{"password", password}, {"password_confirmation", password}},
@@ -256,7 +267,8 @@ private Q_SLOTS:
         if (!endpoint.form) {
             expected.append(Header{"Cache-control", "no-cache"});
             if (endpoint.auth)
-                expected.append(Header{"Authorization", tokenStored ? "Bearer " + token.toUtf8() : "Bearer "});
+                expected.append(
+                    Header{"Authorization", tokenStored ? "Bearer " + token.toUtf8() : "Bearer "});
             QVERIFY(request.body.isEmpty());
         } else {
             expected.append(Header{"Cache-Control", "no-cache"});
@@ -277,8 +289,9 @@ private Q_SLOTS:
         }
         const auto requests = m_service.requests();
         QCOMPARE(requests.size(), 2);
-        QCOMPARE(requests[0].body, delimiter + "\r\nContent-Disposition: form-data; name=\"code\"\r\n\r\nX1\r\n"
-                                       + delimiter + "--\r\n");
+        QCOMPARE(requests[0].body,
+                 delimiter + "\r\nContent-Disposition: form-data; name=\"code\"\r\n\r\nX1\r\n" + delimiter
+                     + "--\r\n");
         QCOMPARE(requests[1].body, delimiter + "--\r\n");
     }
 
@@ -286,8 +299,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("tail"); // after the service's address, or a whole address with a scheme
         QTest::addColumn<bool>("fromWorker");
-        const QStringList tails{"config/ipsec/1 2", "config/ipsec/<1>", "config/ipsec/%zz", "config/ipsec/a|b",
-                                "config/ipsec/\"1\"", "file:///etc/passwd", "users/me", "https:///api/"};
+        const QStringList tails{"config/ipsec/1 2", "config/ipsec/<1>",   "config/ipsec/%zz",
+                                "config/ipsec/a|b", "config/ipsec/\"1\"", "file:///etc/passwd",
+                                "users/me",         "https:///api/"};
         for (const QString &tail : tails) {
             QTest::addRow("%s", qPrintable(tail)) << tail << false;
             QTest::addRow("%s/worker", qPrintable(tail)) << tail << true;
@@ -323,12 +337,14 @@ private Q_SLOTS:
         const QByteArray ok = R"({"message":"ok"})";
         QTest::newRow("200 object") << 200 << ok << Reading::Json << false;
         QTest::newRow("200 object, from a worker") << 200 << ok << Reading::Json << true;
-        QTest::newRow("401 with JSON") << 401 << QByteArray(R"({"errors":{},"message":"Unauthenticated."})")
-                                       << Reading::Json << false;
-        QTest::newRow("500 with JSON") << 500 << QByteArray(R"({"message":"Server Error"})") << Reading::Json << false;
+        QTest::newRow("401 with JSON")
+            << 401 << QByteArray(R"({"errors":{},"message":"Unauthenticated."})") << Reading::Json << false;
+        QTest::newRow("500 with JSON")
+            << 500 << QByteArray(R"({"message":"Server Error"})") << Reading::Json << false;
         QTest::newRow("array") << 200 << QByteArray("[1,2]") << Reading::Json << false;
         QTest::newRow("empty body") << 200 << QByteArray() << Reading::NotJson << false;
-        QTest::newRow("not JSON") << 200 << QByteArray("<html>Bad Gateway</html>") << Reading::NotJson << false;
+        QTest::newRow("not JSON") << 200 << QByteArray("<html>Bad Gateway</html>") << Reading::NotJson
+                                  << false;
         QTest::newRow("top-level number") << 200 << QByteArray("5") << Reading::NotJson << false;
         QTest::newRow("top-level text") << 200 << QByteArray(R"("x")") << Reading::NotJson << false;
         QTest::newRow("nested 100000 deep") << 200 << deep << Reading::NotJson << false;
@@ -337,14 +353,18 @@ private Q_SLOTS:
         for (int i = 1; i < 50'000; ++i)
             big += ",\"" + QByteArray(1'000, 'x') + '"';
         QTest::newRow("50 MB") << 200 << big + ']' << Reading::Json << false;
-        QTest::newRow("invalid UTF-8") << 200 << QByteArray("{\"message\":\"a\xff\xfe\"}") << Reading::NotJson << true;
+        QTest::newRow("invalid UTF-8")
+            << 200 << QByteArray("{\"message\":\"a\xff\xfe\"}") << Reading::NotJson << true;
         // A forced logout ends a GET without its completion; a POST gets the answer as it is.
         QTest::newRow("E0112, 401") << 401 << QByteArray(R"({"code":"E0112","message":"Unauthenticated."})")
                                     << Reading::Logout << false;
         QTest::newRow("E0112, 200") << 200 << QByteArray(R"({"code":"E0112"})") << Reading::Logout << false;
-        QTest::newRow("code 112 as a number") << 200 << QByteArray(R"({"code":112})") << Reading::Json << false;
-        QTest::newRow("code in lower case") << 200 << QByteArray(R"({"code":"e0112"})") << Reading::Json << false;
-        QTest::newRow("code in an array") << 200 << QByteArray(R"([{"code":"E0112"}])") << Reading::Json << false;
+        QTest::newRow("code 112 as a number")
+            << 200 << QByteArray(R"({"code":112})") << Reading::Json << false;
+        QTest::newRow("code in lower case")
+            << 200 << QByteArray(R"({"code":"e0112"})") << Reading::Json << false;
+        QTest::newRow("code in an array")
+            << 200 << QByteArray(R"([{"code":"E0112"}])") << Reading::Json << false;
     }
 
     void answers()
@@ -356,10 +376,11 @@ private Q_SLOTS:
         m_service.answerAlways("users/me", jsonAnswer(status, body));
         QObject observer;
         QList<QThread *> logouts;
-        NotificationCenter::defaultCenter().addObserver(QStringLiteral("logout"), &observer, [&](QObject *object) {
-            QVERIFY(!object);
-            logouts.append(QThread::currentThread());
-        });
+        NotificationCenter::defaultCenter().addObserver(QStringLiteral("logout"), &observer,
+                                                        [&](QObject *object) {
+                                                            QVERIFY(!object);
+                                                            logouts.append(QThread::currentThread());
+                                                        });
 
         const StallWatch stalls;
         const Pair pair = send(m_service.apiUrl() + "users/me", fromWorker);
@@ -444,7 +465,8 @@ private Q_SLOTS:
         QCOMPARE(pair.post->thread, QThread::currentThread());
         const QStringList lines = m_console.lines();
         QCOMPARE(lines.filter(QRegularExpression(R"(^Error Domain=QNetworkReply Code=\d+ ".+"$)")).size(), 1);
-        QCOMPARE(lines.filter(QStringLiteral("Error: ") + pair.post->error->localizedDescription()).size(), 1);
+        QCOMPARE(lines.filter(QStringLiteral("Error: ") + pair.post->error->localizedDescription()).size(),
+                 1);
         QVERIFY(lines.filter(QStringLiteral("GET: ")).isEmpty());
         QVERIFY2(stalls.longestMs() < 2'000, qPrintable(QString::number(stalls.longestMs())));
         if (kind == QLatin1String("tls"))
@@ -452,7 +474,8 @@ private Q_SLOTS:
         if (kind == QLatin1String("late")) {
             QVERIFY2(elapsed >= 9'500 && elapsed < 13'000, qPrintable(QString::number(elapsed)));
             QCOMPARE(pair.get->error, Error("QNetworkReply", 4, "The request timed out."));
-            QVERIFY(lines.contains(QStringLiteral("Error Domain=QNetworkReply Code=4 \"The request timed out.\"")));
+            QVERIFY(lines.contains(
+                QStringLiteral("Error Domain=QNetworkReply Code=4 \"The request timed out.\"")));
         }
         QCOMPARE(Preferences::token(), std::optional<QString>(token));
     }

@@ -1,5 +1,5 @@
-#include "Error.h"
 #include "JSON.h"
+#include "Error.h"
 
 #include <QtTest>
 
@@ -11,8 +11,7 @@ JSON member(const QByteArray &value)
     return (*JSON::parse(value.isEmpty() ? "{}" : R"({"v":)" + value + "}"))[QStringLiteral("v")];
 }
 
-template <typename T>
-QVariant orNone(const std::optional<T> &value)
+template <typename T> QVariant orNone(const std::optional<T> &value)
 {
     return value ? QVariant::fromValue(*value) : QVariant();
 }
@@ -67,9 +66,9 @@ private Q_SLOTS:
                             const QVariantList &plain) { QTest::newRow(name) << value << optional << plain; };
         const auto text = [&](const char *letters, qint64 intValue, double doubleValue, bool boolValue) {
             const QString string = QString::fromUtf8(letters);
-            QTest::addRow("text '%s'", letters) << '"' + QByteArray(letters) + '"'
-                                                << QVariantList{string, none, none, none, none}
-                                                << QVariantList{string, intValue, doubleValue, boolValue};
+            QTest::addRow("text '%s'", letters)
+                << '"' + QByteArray(letters) + '"' << QVariantList{string, none, none, none, none}
+                << QVariantList{string, intValue, doubleValue, boolValue};
         };
         const QVariantList nothing{QString(), qint64(0), 0.0, false};
         row("missing", "", {none, none, none, none, none}, nothing);
@@ -78,7 +77,8 @@ private Q_SLOTS:
         row("array", "[1,[2],{}]", {none, none, none, none, qsizetype(3)}, nothing);
         row("number 112", "112", {none, qint64(112), 112.0, none, none}, {"112", qint64(112), 112.0, true});
         row("number 0.5", "0.5", {none, qint64(0), 0.5, none, none}, {"0.5", qint64(0), 0.5, true});
-        row("fraction dropped", "-2.9", {none, qint64(-2), -2.9, none, none}, {"-2.9", qint64(-2), -2.9, true});
+        row("fraction dropped", "-2.9", {none, qint64(-2), -2.9, none, none},
+            {"-2.9", qint64(-2), -2.9, true});
         row("beyond 2^53 kept exact", "9007199254740993",
             {none, qint64(9007199254740993), 9007199254740992.0, none, none},
             {"9007199254740993", qint64(9007199254740993), 9007199254740992.0, true});
@@ -106,7 +106,8 @@ private Q_SLOTS:
         QCOMPARE((QVariantList{orNone(json.string()), orNone(json.integer()), orNone(json.number()),
                                orNone(json.boolean()), size}),
                  optional);
-        QCOMPARE((QVariantList{json.stringValue(), json.intValue(), json.doubleValue(), json.boolValue()}), plain);
+        QCOMPARE((QVariantList{json.stringValue(), json.intValue(), json.doubleValue(), json.boolValue()}),
+                 plain);
         QCOMPARE(json.arrayValue().size(), size.isValid() ? size.value<qsizetype>() : 0);
     }
 
@@ -116,8 +117,9 @@ private Q_SLOTS:
         QCOMPARE(json["list"][0]["code"].stringValue(), QStringLiteral("E0112"));
         QCOMPARE(json["list"].arrayValue().size(), 2);
         QVERIFY(json["n"].exists());
-        for (const JSON &absent : {json["list"][2], json["list"][-1], json["list"]["code"], json["text"]["code"],
-                                   json["text"][0], json[0], json["missing"]["deeper"][3]})
+        for (const JSON &absent :
+             {json["list"][2], json["list"][-1], json["list"]["code"], json["text"]["code"], json["text"][0],
+              json[0], json["missing"]["deeper"][3]})
             QVERIFY(!absent.exists());
 
         QVERIFY(json["list"][0] == *JSON::parse(R"({"code":"E0112"})"));

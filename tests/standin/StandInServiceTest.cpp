@@ -1,7 +1,7 @@
 // The stand-in service itself, where a fault would mislead the tests that rely on it.
 
-#include "RegionCatalogue.h"
 #include "StandInService.h"
+#include "RegionCatalogue.h"
 #include "VPNRegion.h"
 
 #include <QElapsedTimer>
@@ -121,12 +121,13 @@ private Q_SLOTS:
 
         QTest::newRow("one field") << form << formBody({{"code", "X1"}}) << Expected(Fields{{"code", "X1"}});
         QTest::newRow("line breaks, blanks, UTF-8 and empty") << form << formBody(odd) << Expected(odd);
-        QTest::newRow("no fields: the closing line only") << form << delimiter + "--\r\n" << Expected(Fields{});
+        QTest::newRow("no fields: the closing line only") << form << delimiter + "--\r\n"
+                                                          << Expected(Fields{});
         QTest::newRow("quoted boundary") << "multipart/form-data; boundary=\"" + boundary + "\""
                                          << formBody({{"x", "1"}}) << Expected(Fields{{"x", "1"}});
         QTest::newRow("no closing line") << form << formBody({{"x", "1"}}).chopped(4) << Expected();
-        QTest::newRow("other boundary") << QByteArray("multipart/form-data; boundary=other")
-                                        << formBody({{"x", "1"}}) << Expected();
+        QTest::newRow("other boundary")
+            << QByteArray("multipart/form-data; boundary=other") << formBody({{"x", "1"}}) << Expected();
         QTest::newRow("not a form") << QByteArray("application/json") << QByteArray("{}") << Expected();
         QTest::newRow("part without a name")
             << form << delimiter + "\r\nContent-Type: text/plain\r\n\r\nx\r\n" + delimiter + "--\r\n"
@@ -207,7 +208,8 @@ private Q_SLOTS:
         QNetworkAccessManager network;
         QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
         trusting.setCaCertificates({m_service->certificate()});
-        const Reply reply = send("users/me/regions/best", {{"Authorization", "Bearer "}}, {}, &network, trusting);
+        const Reply reply =
+            send("users/me/regions/best", {{"Authorization", "Bearer "}}, {}, &network, trusting);
         QCOMPARE(reply.error, QNetworkReply::NoError);
         QVERIFY(QJsonDocument::fromJson(reply.body).isArray());
         QCOMPARE(m_service->requests().size(), 1);

@@ -21,7 +21,9 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("start");
         QTest::addColumn<QDateTime>("end");
         QTest::addColumn<qint64>("days");
-        const auto at = [](int mo, int d, int h, int mi) { return QDateTime(QDate(2024, mo, d), QTime(h, mi)); };
+        const auto at = [](int mo, int d, int h, int mi) {
+            return QDateTime(QDate(2024, mo, d), QTime(h, mi));
+        };
         QTest::newRow("two minutes over midnight") << at(5, 9, 23, 59) << at(5, 10, 0, 1) << qint64(1);
         QTest::newRow("same day") << at(5, 9, 0, 0) << at(5, 9, 23, 59) << qint64(0);
         QTest::newRow("end first") << at(5, 10, 0, 1) << at(5, 9, 23, 59) << qint64(-1);

@@ -25,7 +25,8 @@ namespace {
 
 std::optional<QByteArray> secretTool(const QString &command, const QString &account)
 {
-    return TestHelpers::secretTool({command, u"service"_s, Preferences::keychainGroupName, u"account"_s, account});
+    return TestHelpers::secretTool(
+        {command, u"service"_s, Preferences::keychainGroupName, u"account"_s, account});
 }
 
 const QString abcUid = u"BA7816BF-8F01-CFEA-4141-40DE5DAE2223"_s;
@@ -58,7 +59,8 @@ private Q_SLOTS:
 
     void freshInstallReadsDefaultsWithoutWriting()
     {
-        QVERIFY(Preferences::killSwitch() && Preferences::excludeLocalNetworks() && Preferences::compactView());
+        QVERIFY(Preferences::killSwitch() && Preferences::excludeLocalNetworks()
+                && Preferences::compactView());
         QVERIFY(!Preferences::onboardingShown() && !Preferences::termsShown() && !Preferences::updated());
         QCOMPARE(Preferences::countryConnected(), u"VPN"_s);
         QCOMPARE(Preferences::configId(), qint64(0));
@@ -72,7 +74,8 @@ private Q_SLOTS:
         Console::Capture capture;
         Preferences::setToken(u"first-token"_s);
         Preferences::setToken(u"second-token"_s);
-        QCOMPARE(secretTool(u"lookup"_s, Preferences::Keys::token), std::optional<QByteArray>("second-token"));
+        QCOMPARE(secretTool(u"lookup"_s, Preferences::Keys::token),
+                 std::optional<QByteArray>("second-token"));
 
         Preferences::setToken(QString());
         QCOMPARE(Preferences::token(), std::optional(QString()));
@@ -159,7 +162,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("expected");
-        // SHA-256("abc") = ba7816bf 8f01cfea 414140de 5dae2223 …: the third group keeps its "C", no version bits.
+        // SHA-256("abc") = ba7816bf 8f01cfea 414140de 5dae2223 …: the third group keeps its "C", no version
+        // bits.
         QTest::newRow("DMI serial") << u"sys/class/dmi/id/product_serial"_s << QByteArray("abc") << abcUid;
         // SHA-256 of the pangram = d7a8fbb3 07d78094 69ca9abc b0082e4f …
         QTest::newRow("machine id, line feed dropped")
@@ -219,7 +223,8 @@ private Q_SLOTS:
         QTest::newRow("integer from bool") << u"configId"_s << QVariant(true) << QVariant(qint64(0));
         QTest::newRow("integer stored") << u"configId"_s << QVariant(42) << QVariant(qint64(42));
         QTest::newRow("text from list") << u"CountryConnected"_s << QVariant(list) << QVariant(u"VPN"_s);
-        QTest::newRow("protocol by case name") << u"VPNProtocol"_s << QVariant("IKEv2") << QVariant(u"Optimal"_s);
+        QTest::newRow("protocol by case name")
+            << u"VPNProtocol"_s << QVariant("IKEv2") << QVariant(u"Optimal"_s);
         QTest::newRow("protocol stored") << u"VPNProtocol"_s << QVariant(udp) << QVariant(udp);
     }
 
@@ -268,8 +273,10 @@ private Q_SLOTS:
     void protocolRawValues()
     {
         const QList<std::pair<VPNProtocol, QByteArray>> protocols{
-            {VPNProtocol::Optimal, "Optimal"}, {VPNProtocol::IKEv2, "IPSecIKEv2"},
-            {VPNProtocol::OpenVPNudp, "OpenVPN\xC2\xAE UDP"}, {VPNProtocol::OpenVPNtcp, "OpenVPN\xC2\xAE TCP"},
+            {VPNProtocol::Optimal, "Optimal"},
+            {VPNProtocol::IKEv2, "IPSecIKEv2"},
+            {VPNProtocol::OpenVPNudp, "OpenVPN\xC2\xAE UDP"},
+            {VPNProtocol::OpenVPNtcp, "OpenVPN\xC2\xAE TCP"},
             {VPNProtocol::Wireguard, "Wireguard\xC2\xAE"}};
         for (const auto &[protocol, utf8] : protocols) {
             QCOMPARE(rawValue(protocol).toUtf8(), utf8);

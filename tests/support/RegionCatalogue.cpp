@@ -135,16 +135,16 @@ qint64 kilometresFromUser(const Region &region)
     const auto radians = [](double degrees) { return degrees * std::numbers::pi / 180.0; };
     const double dLatitude = radians(region.latitude - userLatitude);
     const double dLongitude = radians(region.longitude - userLongitude);
-    const double a = std::pow(std::sin(dLatitude / 2), 2) + std::cos(radians(userLatitude)) *
-                                                                std::cos(radians(region.latitude)) *
-                                                                std::pow(std::sin(dLongitude / 2), 2);
+    const double a = std::pow(std::sin(dLatitude / 2), 2)
+        + std::cos(radians(userLatitude)) * std::cos(radians(region.latitude))
+            * std::pow(std::sin(dLongitude / 2), 2);
     return qRound64(2 * earthRadius * std::asin(std::sqrt(a)));
 }
 
 QString shortName(const Region &region)
 {
-    return QString::fromLatin1(region.countryCode).toLower() + QLatin1Char('-') +
-           QString::fromLatin1(region.code);
+    return QString::fromLatin1(region.countryCode).toLower() + QLatin1Char('-')
+        + QString::fromLatin1(region.code);
 }
 
 QJsonObject toJson(const Region &region)

@@ -18,12 +18,14 @@ ServiceThread::ServiceThread(const std::function<void(StandInService &)> &setUp)
 
 ServiceThread::~ServiceThread()
 {
-    QMetaObject::invokeMethod(&m_context, [this] { m_service.reset(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_context, [this] { m_service.reset(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
 
 void ServiceThread::run(const std::function<void(StandInService &)> &fn)
 {
-    QMetaObject::invokeMethod(&m_context, [this, &fn] { fn(*m_service); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_context, [this, &fn] { fn(*m_service); }, Qt::BlockingQueuedConnection);
 }

@@ -32,9 +32,10 @@ inline QString worldDir()
 inline QByteArray runInWorld(const QString &side, const QStringList &command)
 {
     QProcess process;
-    process.start(QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
-                                                    qEnvironmentVariable("WORLD_PREFIX") + side} +
-                                            command);
+    process.start(QStringLiteral("ip"),
+                  QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
+                              qEnvironmentVariable("WORLD_PREFIX") + side}
+                      + command);
     process.waitForFinished(15000);
     return process.readAllStandardOutput();
 }
@@ -58,9 +59,9 @@ inline bool trafficGoesThroughTheTunnel()
         return packets;
     };
     const qint64 before = packetsIn();
-    const QByteArray ping =
-        runInWorld(QStringLiteral("client"), {QStringLiteral("ping"), QStringLiteral("-c3"),
-                                              QStringLiteral("-i0.2"), QStringLiteral("10.100.0.1")});
+    const QByteArray ping = runInWorld(QStringLiteral("client"),
+                                       {QStringLiteral("ping"), QStringLiteral("-c3"),
+                                        QStringLiteral("-i0.2"), QStringLiteral("10.100.0.1")});
     return ping.contains(" 0% packet loss") && packetsIn() >= before + 3;
 }
 
@@ -187,7 +188,8 @@ public:
         QTRY_VERIFY_WITH_TIMEOUT(callNetworkManager(m_bus, NetworkManagerDBus::settingsPath,
                                                     NetworkManagerDBus::settingsInterface,
                                                     QStringLiteral("ListConnections"))
-                                         .type() == QDBusMessage::ReplyMessage,
+                                         .type()
+                                     == QDBusMessage::ReplyMessage,
                                  15000);
     }
     ~MockNetworkManager()

@@ -128,8 +128,9 @@ void VPNHelperTest::tunnelComesUpCarriesTrafficAndGoesDown()
     QCOMPARE(peers::velmoraProfiles(m_world).first().value("vpn").value("persistent").toBool(), false);
     if (m_posted.value(0) == VpnStatus::Disconnected) // the profile's first appearance
         m_posted.removeFirst();
-    QCOMPARE(m_posted, (QList<VpnStatus>{VpnStatus::Connecting, VpnStatus::Connected,
-                                         VpnStatus::Disconnecting, VpnStatus::Disconnected}));
+    QCOMPARE(m_posted,
+             (QList<VpnStatus>{VpnStatus::Connecting, VpnStatus::Connected, VpnStatus::Disconnecting,
+                               VpnStatus::Disconnected}));
     const QByteArray files = peers::savedProfileFiles();
     QVERIFY(files.contains("password-flags=1") && !files.contains("=secret\n"));
     for (const QString &line : capture.lines())
@@ -150,7 +151,7 @@ void VPNHelperTest::wrongPasswordEndsDisconnected()
 void VPNHelperTest::answersThatEndTheConnect_data()
 {
     QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("body");   // none: the connection closes without an answer
+    QTest::addColumn<QByteArray>("body"); // none: the connection closes without an answer
     QTest::addColumn<QStringList>("lines"); // the last one may go on with an error's description
     const QString failed = QStringLiteral("Failed to retrieve IPSec configuration: ");
     QTest::newRow("fields missing") << 200 << QByteArray("{}")
@@ -167,8 +168,7 @@ void VPNHelperTest::answersThatEndTheConnect_data()
         << 200 << QByteArray(R"({"server_domain": "", "radius_login": "alice", "radius_password": "secret"})")
         << QStringList{failed + "The answer has no server_domain."};
     QTest::newRow("refused, with credentials and a line break")
-        << 403
-        << QByteArray(R"({"errors": {"plan": ["expired"]}, "message": "Plan expired.\nStart VPN",
+        << 403 << QByteArray(R"({"errors": {"plan": ["expired"]}, "message": "Plan expired.\nStart VPN",
             "server_domain": "10.99.0.1", "radius_login": "alice", "radius_password": "secret"})")
         << QStringList{failed + "Plan expired.\\nStart VPN"};
     QTest::newRow("refused without a message")
