@@ -9,7 +9,7 @@
 #include "VelmoraController.h"
 #include "VpnStatus.h"
 
-#include <QtQml/qqmlregistration.h>
+#include <QtQml/qqml.h>
 
 struct VelmoraControllerForeign
 {
