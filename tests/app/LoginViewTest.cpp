@@ -6,6 +6,7 @@
 #include "TestHelpers.h"
 #include "Workspace.h"
 
+#include <QAccessible>
 #include <QtTest>
 
 namespace {
@@ -248,6 +249,28 @@ private Q_SLOTS:
         QTRY_VERIFY(m_app->screen() && m_app->screen()->objectName() != QStringLiteral("loginView"));
         QTRY_VERIFY(!m_app->find(QStringLiteral("loginView")));
         QCOMPARE(Preferences::email(), email);
+    }
+
+    // The keyboard alone reaches every control, each with a name a screen reader can say.
+    void tabReachesEveryControl()
+    {
+        m_app->click(QStringLiteral("modeSwitchLink"));
+        QTRY_VERIFY(m_app->find(QStringLiteral("repeatPasswordFieldInput")));
+        m_app->click(QStringLiteral("emailField"));
+        QStringList reached;
+        for (int i = 0; i < 10; ++i) {
+            const QQuickItem *focused = m_app->window()->activeFocusItem();
+            QVERIFY(focused);
+            reached.append(focused->objectName());
+            m_app->key(Qt::Key_Tab);
+        }
+        QCOMPARE(reached, (QStringList{"emailField", "passwordFieldInput", "passwordFieldEye",
+                                       "repeatPasswordFieldInput", "repeatPasswordFieldEye", "keepLoggedIn",
+                                       "forgetPassword", "mainButton", "modeSwitchLink", "emailField"}));
+        for (const QString &name : reached) {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(m_app->find(name));
+            QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(), qPrintable(name));
+        }
     }
 
     void resetLinkOpensTheWebPage()

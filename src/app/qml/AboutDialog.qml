@@ -1,12 +1,11 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Templates as T
 import QtQuick.Layouts
 
 Dialog {
     objectName: "aboutDialog"
     title: qsTr("About Velmora")
-    anchors.centerIn: T.Overlay.overlay
+    anchors.centerIn: parent
     modal: true
     standardButtons: Dialog.Ok
 

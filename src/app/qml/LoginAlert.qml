@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Templates as T
 import QtQuick.Layouts
 import Velmora
 
@@ -12,7 +11,7 @@ Dialog {
     required property LoginViewModel model
 
     title: qsTr("Message")
-    anchors.centerIn: T.Overlay.overlay
+    anchors.centerIn: parent
     width: Math.min(360, parent ? parent.width - 40 : 360)
     modal: true
     closePolicy: Popup.NoAutoClose

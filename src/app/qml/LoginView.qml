@@ -133,6 +133,7 @@ Pane {
     Loader {
         active: loginModel.controller !== null && loginModel.controller.loginError
         sourceComponent: LoginAlert {
+            parent: root
             model: loginModel
         }
     }

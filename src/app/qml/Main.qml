@@ -61,6 +61,7 @@ ApplicationWindow {
         id: about
         active: false
         sourceComponent: AboutDialog {
+            parent: window.contentItem
             Component.onCompleted: open()
             onClosed: about.active = false
         }

@@ -22,7 +22,6 @@ RowLayout {
         placeholderText: field.title
         echoMode: field.isSecure ? TextInput.Password : TextInput.Normal
         Accessible.name: field.title
-        Accessible.passwordEdit: field.isSecure
         onTextEdited: field.edited()
     }
 
