@@ -1,20 +1,67 @@
 #include "AppDelegate.h"
 
+#include "AppIcon.h"
+#include "Assets.h"
+#include "Client.h"
+#include "Configuration.h"
+#include "ContentViewModel.h"
+#include "CrashReporter.h"
+#include "Services.h"
+#include "VPNHelper.h"
+#include "Workspace.h"
+
+#include <QDesktopServices>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QUrl>
 
+namespace {
+
+// The state images of the connection stand for the application in the taskbar; any other name
+// brings back the application's own icon.
+void showWindowIcon(const QString &name)
+{
+    QUrl image = Assets::image(name);
+    if (image.isEmpty())
+        image = Assets::image(QStringLiteral("AppIconMacOS"));
+    QGuiApplication::setWindowIcon(image.isEmpty() ? QIcon() : QIcon(QLatin1Char(':') + image.path()));
+}
+
+} // namespace
+
 namespace AppDelegate {
+
+void willFinishLaunching()
+{
+    CrashReporter::configure();
+    AppIcon::setHandler(showWindowIcon);
+    showWindowIcon(AppIcon::current());
+    Workspace::setHandler([](const QUrl &url) { QDesktopServices::openUrl(url); });
+}
+
+bool openWindow(QQmlApplicationEngine &engine, ContentViewModel &vm, Services &services)
+{
+    engine.setInitialProperties({{QStringLiteral("vm"), QVariant::fromValue(&vm)},
+                                 {QStringLiteral("services"), QVariant::fromValue(&services)}});
+    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Velmora/qml/Main.qml")));
+    return !engine.rootObjects().isEmpty();
+}
 
 int run(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Velmora"));
     QGuiApplication::setApplicationName(QStringLiteral("Velmora"));
+    QGuiApplication::setApplicationVersion(Configuration::appVersion());
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+    willFinishLaunching();
 
+    // The shared helper registers the NetworkManager secret agent as it is made.
+    Services services(Client::shared(), VPNHelper::shared());
+    ContentViewModel vm;
     QQmlApplicationEngine engine;
-    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Velmora/qml/Main.qml")));
-    if (engine.rootObjects().isEmpty())
+    if (!openWindow(engine, vm, services))
         return 1;
     return QGuiApplication::exec();
 }

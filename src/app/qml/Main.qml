@@ -1,9 +1,69 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Velmora
 
 ApplicationWindow {
+    id: window
+    objectName: "mainWindow"
+
+    required property ContentViewModel vm
+    required property Services services
+
     width: 800
     height: 500
     visible: true
     title: qsTr("Velmora")
+    // Close and minimise, but no maximise button.
+    flags: Qt.Window | Qt.CustomizeWindowHint | Qt.WindowTitleHint | Qt.WindowSystemMenuHint
+           | Qt.WindowMinimizeButtonHint | Qt.WindowCloseButtonHint
+    // The sizes of the text styles are the original desktop's points, one logical pixel each.
+    font.pixelSize: 13
+
+    menuBar: MenuBar {
+        objectName: "menuBar"
+        Accessible.name: qsTr("Menu bar")
+        delegate: MenuBarItem {
+            implicitHeight: 28
+        }
+        background: Rectangle {
+            implicitHeight: 28
+            color: "#ececec"
+        }
+
+        Menu {
+            objectName: "applicationMenu"
+            title: qsTr("Velmora")
+
+            Action {
+                objectName: "aboutAction"
+                text: qsTr("About Velmora")
+                onTriggered: about.active = true
+            }
+            MenuSeparator {}
+            Action {
+                objectName: "quitAction"
+                text: qsTr("Quit")
+                shortcut: "Ctrl+Q"
+                onTriggered: Qt.quit()
+            }
+        }
+    }
+
+    ContentView {
+        anchors.fill: parent
+        focus: true
+        vm: window.vm
+        services: window.services
+    }
+
+    // Made when first asked for, so that it costs the start nothing.
+    Loader {
+        id: about
+        active: false
+        sourceComponent: AboutDialog {
+            parent: window.contentItem
+            Component.onCompleted: open()
+            onClosed: about.active = false
+        }
+    }
 }

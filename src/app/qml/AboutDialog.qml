@@ -1,0 +1,26 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+
+Dialog {
+    objectName: "aboutDialog"
+    title: qsTr("About Velmora")
+    anchors.centerIn: parent
+    modal: true
+    standardButtons: Dialog.Ok
+
+    ColumnLayout {
+        spacing: 8
+
+        Label {
+            objectName: "aboutName"
+            text: qsTr("Velmora")
+            font.bold: true
+        }
+        Label {
+            objectName: "aboutVersion"
+            text: qsTr("Version %1").arg(Qt.application.version)
+            textFormat: Text.PlainText
+        }
+    }
+}

@@ -1,0 +1,39 @@
+import QtQuick
+import QtQuick.Controls.Basic
+
+// A text link: the title in its colour, underlined in black.
+AbstractButton {
+    id: link
+
+    property color color: "black"
+
+    padding: 0
+    focusPolicy: Qt.StrongFocus
+    Accessible.role: Accessible.Link
+    Accessible.name: text
+
+    contentItem: Label {
+        text: link.text
+        textFormat: Text.PlainText
+        color: link.color
+        font: link.font
+    }
+
+    background: Item {
+        Rectangle {
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            height: 1
+            color: "black"
+        }
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: -2
+            visible: link.visualFocus
+            color: "transparent"
+            border.color: "#3b82f6"
+            radius: 2
+        }
+    }
+}

@@ -1,0 +1,130 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Velmora
+
+// The login screen's entry group: e-mail, password (and its repetition when signing up), options,
+// the main button and the link that switches between logging in and signing up.
+ColumnLayout {
+    id: form
+
+    required property LoginViewModel model
+
+    readonly property bool signingUp: model.mode === LoginViewModel.SignUp
+
+    spacing: 6
+
+    EntryField {
+        objectName: "emailField"
+        Layout.fillWidth: true
+        focus: true
+        placeholderText: qsTr("Email")
+        Accessible.name: qsTr("Email")
+        text: form.model.email
+        onTextEdited: form.model.email = text
+    }
+    PasswordField {
+        objectName: "passwordField"
+        Layout.fillWidth: true
+        Layout.topMargin: 8
+        title: qsTr("Password")
+        text: form.model.password
+        onEdited: form.model.password = text
+    }
+    Loader {
+        Layout.fillWidth: true
+        Layout.topMargin: 8
+        active: form.signingUp
+        visible: active
+        sourceComponent: PasswordField {
+            objectName: "repeatPasswordField"
+            title: qsTr("Repeat Password")
+            text: form.model.repeatPassword
+            onEdited: form.model.repeatPassword = text
+        }
+    }
+    RowLayout {
+        Layout.fillWidth: true
+
+        CheckBox {
+            id: keepLoggedIn
+            objectName: "keepLoggedIn"
+            padding: 0
+            checked: form.model.keepLoggedIn
+            onToggled: form.model.keepLoggedIn = checked
+            Accessible.name: qsTr("Keep Logged In")
+
+            indicator: Rectangle {
+                implicitWidth: 18
+                implicitHeight: 18
+                radius: 3
+                color: keepLoggedIn.checked ? "#2563eb" : "white"
+                border.width: keepLoggedIn.visualFocus ? 2 : 1
+                border.color: keepLoggedIn.visualFocus ? "#3b82f6" : "#8a8a8a"
+
+                Label {
+                    anchors.centerIn: parent
+                    visible: keepLoggedIn.checked
+                    text: "\u2713"
+                    color: "white"
+                    font.pixelSize: 13
+                }
+            }
+        }
+        Label {
+            text: qsTr("Keep Logged In")
+            color: "black"
+        }
+        Item { Layout.fillWidth: true }
+        LinkButton {
+            objectName: "forgetPassword"
+            text: qsTr("Forget Password")
+            onClicked: form.model.openPasswordReset()
+        }
+    }
+    Button {
+        id: mainButton
+        objectName: "mainButton"
+        Layout.fillWidth: true
+        Layout.topMargin: 8
+        text: form.signingUp ? qsTr("Sign Up") : qsTr("Login")
+        Accessible.name: text
+        onClicked: form.model.submit()
+
+        contentItem: RowLayout {
+            Item { Layout.fillWidth: true }
+            Label {
+                text: mainButton.text
+                color: "white"
+            }
+            Item { Layout.fillWidth: true }
+            Image {
+                source: Assets.symbol("arrow.right")
+                sourceSize: Qt.size(16, 16)
+            }
+        }
+        background: Rectangle {
+            implicitHeight: 36
+            radius: 2
+            color: mainButton.down ? "#1d4ed8" : "#2563eb"
+            border.width: mainButton.visualFocus ? 2 : 0
+            border.color: "#93c5fd"
+        }
+    }
+    RowLayout {
+        Layout.alignment: Qt.AlignHCenter
+        Layout.topMargin: 10
+
+        Label {
+            objectName: "modeSwitchText"
+            text: form.signingUp ? qsTr("If you already have an account, ") : qsTr("Don't have account yet?")
+            color: "gray"
+        }
+        LinkButton {
+            objectName: "modeSwitchLink"
+            text: form.signingUp ? qsTr("Log In") : qsTr("Sign Up")
+            color: "blue"
+            onClicked: form.signingUp ? form.model.showLogIn() : form.model.showSignUp()
+        }
+    }
+}

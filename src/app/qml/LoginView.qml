@@ -1,0 +1,140 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Velmora
+
+// The login screen: log in or sign up with e-mail and password; light whatever the desktop's scheme.
+Pane {
+    id: root
+    objectName: "loginView"
+
+    required property ContentViewModel vm
+    required property Services services
+
+    padding: 0
+    focus: true
+    palette.window: "white"
+    palette.base: "white"
+    palette.text: "black"
+    palette.windowText: "black"
+    palette.buttonText: "black"
+    palette.button: "#e8e8e8"
+    palette.light: "white"
+    palette.mid: "#a0a0a0"
+    palette.dark: "#505050"
+    palette.highlight: "#3b82f6"
+    palette.placeholderText: "#8a8a8a"
+    background: Rectangle { color: "white" }
+
+    LoginViewModel {
+        id: loginModel
+        vm: root.vm
+        services: root.services
+    }
+
+    Component.onCompleted: WindowFrame.resize(root.Window.window, 800, 500)
+
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: loginModel.mode !== LoginViewModel.Loading && !(loginModel.controller && loginModel.controller.loginError)
+        onActivated: loginModel.submit()
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Item { Layout.fillWidth: true }
+
+        ColumnLayout {
+            Layout.fillWidth: false
+            Layout.fillHeight: true
+            Layout.preferredWidth: 280
+            Layout.leftMargin: 50
+            Layout.rightMargin: 50
+            spacing: 6
+
+            Item { Layout.fillHeight: true }
+            Image {
+                objectName: "logo"
+                Layout.alignment: Qt.AlignHCenter
+                Layout.preferredWidth: 128
+                Layout.preferredHeight: 128
+                source: Assets.image("logo")
+                sourceSize: Qt.size(256, 256)
+                fillMode: Image.PreserveAspectFit
+            }
+            Label {
+                objectName: "title"
+                Layout.alignment: Qt.AlignHCenter
+                Layout.topMargin: 10
+                Layout.bottomMargin: 10
+                text: qsTr("Velmora")
+                color: "black"
+                font.pixelSize: 26
+                font.weight: Font.ExtraBold
+                Accessible.role: Accessible.Heading
+            }
+            Loader {
+                objectName: "entryGroup"
+                Layout.fillWidth: true
+                active: loginModel.mode !== LoginViewModel.Loading
+                visible: active
+                focus: true
+                sourceComponent: LoginForm {
+                    model: loginModel
+                }
+            }
+            Loader {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.fillHeight: active
+                active: loginModel.mode === LoginViewModel.Loading
+                visible: active
+                sourceComponent: ColumnLayout {
+                    Item { Layout.fillHeight: true }
+                    BusyIndicator {
+                        objectName: "loadingIndicator"
+                        Layout.alignment: Qt.AlignHCenter
+                        Accessible.name: qsTr("Loading…")
+                    }
+                    Label {
+                        objectName: "loadingLabel"
+                        Layout.alignment: Qt.AlignHCenter
+                        text: qsTr("Loading…")
+                        color: "black"
+                    }
+                    Item { Layout.fillHeight: true }
+                }
+            }
+            Item { Layout.fillHeight: true }
+        }
+
+        Rectangle {
+            objectName: "logoPanel"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            color: "#24407a"
+
+            Image {
+                anchors.fill: parent
+                source: Assets.image("rightBarColor")
+                fillMode: Image.Stretch
+            }
+            Image {
+                anchors.fill: parent
+                anchors.margins: 24
+                source: Assets.image("rightBarLogo")
+                sourceSize: Qt.size(512, 512)
+                fillMode: Image.PreserveAspectFit
+            }
+        }
+    }
+
+    Loader {
+        active: loginModel.controller !== null && loginModel.controller.loginError
+        sourceComponent: LoginAlert {
+            parent: root
+            model: loginModel
+        }
+    }
+}

@@ -1,0 +1,50 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Velmora
+
+// A password entry with an eye button that shows or masks the text; the text stays either way.
+RowLayout {
+    id: field
+
+    required property string title
+    property alias text: input.text
+    property bool isSecure: true
+
+    signal edited()
+
+    spacing: 8
+
+    EntryField {
+        id: input
+        objectName: field.objectName + "Input"
+        Layout.fillWidth: true
+        placeholderText: field.title
+        echoMode: field.isSecure ? TextInput.Password : TextInput.Normal
+        Accessible.name: field.title
+        onTextEdited: field.edited()
+    }
+
+    AbstractButton {
+        objectName: field.objectName + "Eye"
+        implicitWidth: 24
+        implicitHeight: 24
+        focusPolicy: Qt.StrongFocus
+        Accessible.role: Accessible.Button
+        Accessible.name: field.isSecure ? qsTr("Show password") : qsTr("Hide password")
+        onClicked: field.isSecure = !field.isSecure
+
+        contentItem: Image {
+            source: Assets.symbol(field.isSecure ? "eye.fill" : "eye.slash.fill")
+            sourceSize: Qt.size(20, 20)
+            fillMode: Image.PreserveAspectFit
+            opacity: 0.55
+        }
+        background: Rectangle {
+            visible: parent.visualFocus
+            color: "transparent"
+            border.color: "#3b82f6"
+            radius: 2
+        }
+    }
+}
