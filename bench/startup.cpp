@@ -39,11 +39,14 @@ void reportFirstFrame(QQmlApplicationEngine &engine)
         std::fputs("no window\n", stderr);
         std::exit(1);
     }
-    QObject::connect(window, &QQuickWindow::frameSwapped, qApp, [] {
-        std::fputs("frame\n", stdout);
-        std::fflush(stdout);
-        QCoreApplication::exit(0);
-    }, Qt::SingleShotConnection);
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, qApp,
+        [] {
+            std::fputs("frame\n", stdout);
+            std::fflush(stdout);
+            QCoreApplication::exit(0);
+        },
+        Qt::SingleShotConnection);
 }
 
 int bareWindow(int argc, char *argv[])
@@ -120,8 +123,8 @@ int main(int argc, char *argv[])
         return qstrcmp(argv[2], "bare") == 0 ? bareWindow(argc, argv) : application(argc, argv);
 
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     const QTemporaryDir cache;

@@ -80,8 +80,8 @@ QUrl LoginViewModel::passwordResetUrl()
 {
     const QString path = QStringLiteral("/reset_password");
     const QUrl url(QStringLiteral("https://") + Configuration::webHost() + path, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() || url.path() != path ||
-        url.hasQuery() || url.hasFragment())
+    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() || url.path() != path
+        || url.hasQuery() || url.hasFragment())
         return {};
     return url;
 }

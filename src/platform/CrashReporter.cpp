@@ -34,14 +34,22 @@ alignas(16) char alternateStack[64 * 1024];
 const char *signalName(int signal)
 {
     switch (signal) {
-    case SIGSEGV: return "SIGSEGV (invalid memory access)";
-    case SIGBUS: return "SIGBUS (bus error)";
-    case SIGILL: return "SIGILL (illegal instruction)";
-    case SIGFPE: return "SIGFPE (arithmetic error)";
-    case SIGABRT: return "SIGABRT (aborted)";
-    case SIGTRAP: return "SIGTRAP (trap)";
-    case SIGSYS: return "SIGSYS (bad system call)";
-    default: return "unknown signal";
+    case SIGSEGV:
+        return "SIGSEGV (invalid memory access)";
+    case SIGBUS:
+        return "SIGBUS (bus error)";
+    case SIGILL:
+        return "SIGILL (illegal instruction)";
+    case SIGFPE:
+        return "SIGFPE (arithmetic error)";
+    case SIGABRT:
+        return "SIGABRT (aborted)";
+    case SIGTRAP:
+        return "SIGTRAP (trap)";
+    case SIGSYS:
+        return "SIGSYS (bad system call)";
+    default:
+        return "unknown signal";
     }
 }
 
@@ -127,7 +135,9 @@ void configure()
     stack.ss_size = sizeof alternateStack;
     sigaltstack(&stack, nullptr);
 
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onFatalSignal;
     action.sa_flags = SA_RESETHAND | SA_ONSTACK;
     sigemptyset(&action.sa_mask);

@@ -116,8 +116,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("email");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message");
-        QTest::newRow("log in") << false << "kai@example" << "secret-7" << "Please enter valid email";
-        QTest::newRow("sign up") << true << knownEmail << "12345" << "Password should be 6 chars at least";
+        QTest::newRow("log in") << false << "kai@example"
+                                << "secret-7"
+                                << "Please enter valid email";
+        QTest::newRow("sign up") << true << knownEmail << "12345"
+                                 << "Password should be 6 chars at least";
     }
 
     void returnAndInputErrors()
@@ -133,16 +136,17 @@ private Q_SLOTS:
         QStringList seen;
         connect(model(), &LoginViewModel::modeChanged, this, [this, &seen] {
             const QString shown = QVariant::fromValue(mode()).toString();
-            seen.append(mode() == Mode::Loading ? shown
-                                                : QStringLiteral("%1 %2 %3").arg(
-                                                      shown, controller()->property("loginError").toString(),
-                                                      controller()->property("loginErrorMsg").toString()));
+            seen.append(mode() == Mode::Loading
+                            ? shown
+                            : QStringLiteral("%1 %2 %3")
+                                  .arg(shown, controller()->property("loginError").toString(),
+                                       controller()->property("loginErrorMsg").toString()));
         });
 
         m_app->key(Qt::Key_Return);
         const QString back = signUp ? QStringLiteral("SignUp") : QStringLiteral("LogIn");
-        QTRY_COMPARE(seen, (QStringList{QStringLiteral("Loading"),
-                                        back + QStringLiteral(" true ") + message}));
+        QTRY_COMPARE(seen,
+                     (QStringList{QStringLiteral("Loading"), back + QStringLiteral(" true ") + message}));
         QTRY_VERIFY(m_app->shows(QStringLiteral("alertMessage")));
         QCOMPARE(text("alertMessage"), message);
         QCOMPARE(text("emailField"), email);
@@ -152,15 +156,16 @@ private Q_SLOTS:
     void alertShowsTheServiceTextVerbatim()
     {
         const QString message = QStringLiteral("<b>Wrong</b> password & \"more\"");
-        m_service.answerNext(QStringLiteral("auth/login/email"),
-                             TestHelpers::jsonAnswer(422, QJsonDocument(QJsonObject{{"errors", QJsonObject{}},
-                                                                                    {"message", message}})
-                                                              .toJson()));
+        m_service.answerNext(
+            QStringLiteral("auth/login/email"),
+            TestHelpers::jsonAnswer(
+                422, QJsonDocument(QJsonObject{{"errors", QJsonObject{}}, {"message", message}}).toJson()));
         logIn(knownEmail, QStringLiteral("wrong-password"));
         QTRY_VERIFY(m_app->shows(QStringLiteral("alertMessage")));
         QCOMPARE(mode(), Mode::LogIn);
         QCOMPARE(text("alertMessage"), message);
-        QCOMPARE(m_app->find(QStringLiteral("alertMessage"))->property("textFormat").toInt(), int(Qt::PlainText));
+        QCOMPARE(m_app->find(QStringLiteral("alertMessage"))->property("textFormat").toInt(),
+                 int(Qt::PlainText));
         QTest::qWait(300); // the alert's opening transition
         m_app->screenshot(QStringLiteral("login-alert"));
 
@@ -264,9 +269,10 @@ private Q_SLOTS:
             reached.append(focused->objectName());
             m_app->key(Qt::Key_Tab);
         }
-        QCOMPARE(reached, (QStringList{"emailField", "passwordFieldInput", "passwordFieldEye",
-                                       "repeatPasswordFieldInput", "repeatPasswordFieldEye", "keepLoggedIn",
-                                       "forgetPassword", "mainButton", "modeSwitchLink", "emailField"}));
+        QCOMPARE(reached,
+                 (QStringList{"emailField", "passwordFieldInput", "passwordFieldEye",
+                              "repeatPasswordFieldInput", "repeatPasswordFieldEye", "keepLoggedIn",
+                              "forgetPassword", "mainButton", "modeSwitchLink", "emailField"}));
         for (const QString &name : reached) {
             QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(m_app->find(name));
             QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(), qPrintable(name));
@@ -304,10 +310,7 @@ private Q_SLOTS:
     }
 
 private:
-    [[nodiscard]] LoginViewModel *model() const
-    {
-        return m_app->window()->findChild<LoginViewModel *>();
-    }
+    [[nodiscard]] LoginViewModel *model() const { return m_app->window()->findChild<LoginViewModel *>(); }
     [[nodiscard]] QObject *controller() const { return model()->controller(); }
     [[nodiscard]] Mode mode() const { return model()->mode(); }
     [[nodiscard]] QString text(const char *name) const

@@ -53,7 +53,8 @@ private Q_SLOTS:
         QObject *about = m_app.object(QStringLiteral("aboutDialog"));
         QTRY_VERIFY(about->property("opened").toBool());
         QCOMPARE(about->property("title").toString(), QStringLiteral("About Velmora"));
-        QCOMPARE(m_app.object(QStringLiteral("aboutName"))->property("text").toString(), QStringLiteral("Velmora"));
+        QCOMPARE(m_app.object(QStringLiteral("aboutName"))->property("text").toString(),
+                 QStringLiteral("Velmora"));
         QCOMPARE(m_app.object(QStringLiteral("aboutVersion"))->property("text").toString(),
                  QStringLiteral("Version ") + Configuration::appVersion());
         QCOMPARE(QGuiApplication::topLevelWindows().size(), 1);

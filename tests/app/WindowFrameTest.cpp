@@ -16,7 +16,8 @@ private Q_SLOTS:
         QTest::newRow("taller") << QRect(10, 400, 300, 600) << QSize(800, 700) << QRect(10, 300, 800, 700);
         QTest::newRow("shorter") << QRect(10, 100, 800, 600) << QSize(800, 500) << QRect(10, 200, 800, 500);
         QTest::newRow("same") << QRect(-5, 20, 800, 500) << QSize(800, 500) << QRect(-5, 20, 800, 500);
-        QTest::newRow("above the screen") << QRect(0, 0, 300, 200) << QSize(300, 600) << QRect(0, -400, 300, 600);
+        QTest::newRow("above the screen")
+            << QRect(0, 0, 300, 200) << QSize(300, 600) << QRect(0, -400, 300, 600);
     }
 
     void keepingLowerLeft()

@@ -29,7 +29,8 @@ private Q_SLOTS:
         QFETCH(int, signal);
         QFETCH(QString, name);
         const QDir folder(CrashReporter::reportFolder());
-        QVERIFY(folder.path().startsWith(qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Velmora/")));
+        QVERIFY(
+            folder.path().startsWith(qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Velmora/")));
         const QStringList before = folder.entryList(QDir::Files);
 
         const pid_t child = fork();
