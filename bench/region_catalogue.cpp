@@ -9,10 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -22,24 +19,9 @@
 
 namespace {
 
-// n regions cut from the stand-in service's catalogue, in no particular order, with varied ids,
-// loads and distances, as the service would answer them.
 QByteArray answerOf(qsizetype n)
 {
-    const QJsonArray templates = RegionCatalogue::regions();
-    QRandomGenerator random(20250101);
-    QJsonArray answer;
-    for (qsizetype i = 0; i < n; ++i) {
-        QJsonObject region = templates.at(random.bounded(qsizetype(templates.size()))).toObject();
-        region[QStringLiteral("id")] = i + 1;
-        region[QStringLiteral("city")] =
-            region[QStringLiteral("city")].toString() + u' ' + QString::number(i);
-        region[QStringLiteral("load_percentage")] = random.bounded(100);
-        if (region[QStringLiteral("distance")].isDouble())
-            region[QStringLiteral("distance")] = random.bounded(20000);
-        answer.append(region);
-    }
-    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
+    return QJsonDocument(RegionCatalogue::many(n)).toJson(QJsonDocument::Compact);
 }
 
 // Median time of one run of work, in milliseconds, over enough runs to fill about a second.

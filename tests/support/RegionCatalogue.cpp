@@ -1,6 +1,7 @@
 #include "RegionCatalogue.h"
 
 #include <QJsonObject>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -184,6 +185,24 @@ QJsonArray regions()
     QJsonArray list;
     for (const Region &region : catalogue)
         list.append(toJson(region));
+    return list;
+}
+
+QJsonArray many(qsizetype count)
+{
+    const QJsonArray templates = regions();
+    QRandomGenerator random(20250101);
+    QJsonArray list;
+    for (qsizetype i = 0; i < count; ++i) {
+        QJsonObject region = templates.at(random.bounded(qsizetype(templates.size()))).toObject();
+        region[QStringLiteral("id")] = i + 1;
+        region[QStringLiteral("city")] =
+            region[QStringLiteral("city")].toString() + u' ' + QString::number(i);
+        region[QStringLiteral("load_percentage")] = random.bounded(100);
+        if (region[QStringLiteral("distance")].isDouble())
+            region[QStringLiteral("distance")] = random.bounded(20000);
+        list.append(region);
+    }
     return list;
 }
 
