@@ -35,10 +35,13 @@ struct PricingControllerForeign
     QML_UNCREATABLE("made by Services")
 };
 
+// The status's enumeration as an extension of a namespace of our own: Qt 6.4 writes registration
+// code for a foreign namespace that does not compile, and its extension macro is for classes only.
 namespace VpnStatusForeign {
 Q_NAMESPACE
-QML_FOREIGN_NAMESPACE(VpnState)
 QML_NAMED_ELEMENT(VpnStatus)
+Q_CLASSINFO("QML.Extended", "VpnState")
+Q_CLASSINFO("QML.ExtensionIsNamespace", "true")
 } // namespace VpnStatusForeign
 
 struct VPNRegionForeign

@@ -1,12 +1,140 @@
 import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
 import Velmora
 
+// The logged-in screen: plan text and account menu on top; the connect button, the status and the
+// regions in a column on the left; the map's place beside them in the full layout.
 Item {
+    id: root
+
     required property ContentViewModel vm
     required property Services services
 
-    Text {
+    // Made once, for as long as this screen lives; its construction also follows "logout".
+    readonly property VelmoraController ctrl: services.newVelmoraController(root)
+    readonly property bool shown: visible && Window.window !== null
+
+    function adjustWindowSize() {
+        if (shown)
+            mainScreen.adjustWindowSize(Window.window)
+    }
+
+    onShownChanged: adjustWindowSize()
+    Component.onCompleted: {
+        adjustWindowSize()
+        if (!mainScreen.loggedIn)
+            mainScreen.requestLogin()
+    }
+
+    MainScreen {
+        id: mainScreen
+        objectName: "mainScreen"
+    }
+
+    Label {
+        objectName: "pleaseLogIn"
         anchors.centerIn: parent
-        text: qsTr("Main screen")
+        visible: !mainScreen.loggedIn
+        text: qsTr("Please log in")
+        font.pointSize: 13
+    }
+
+    Loader {
+        anchors.fill: parent
+        active: mainScreen.loggedIn
+        sourceComponent: content
+    }
+
+    Component {
+        id: content
+
+        ColumnLayout {
+            spacing: 8
+
+            RowLayout {
+                objectName: "topBar"
+                Layout.fillWidth: true
+                Layout.topMargin: 8
+
+                Label {
+                    objectName: "planText"
+                    Layout.fillWidth: true
+                    visible: !mainScreen.compact
+                    leftPadding: 60
+                    text: root.ctrl.subscription
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    font.pointSize: 18
+                }
+
+                Item {
+                    Layout.fillWidth: mainScreen.compact
+                }
+
+                AccountMenu {
+                    Layout.rightMargin: 20
+                    ctrl: root.ctrl
+                    vm: root.vm
+                    screen: mainScreen
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                spacing: 0
+
+                ColumnLayout {
+                    objectName: "leftColumn"
+                    Layout.preferredWidth: 300
+                    Layout.maximumWidth: 300
+                    Layout.fillHeight: true
+                    spacing: 8
+
+                    ConnectionStatusView {
+                        Layout.fillWidth: true
+                        ctrl: root.ctrl
+                    }
+
+                    VPNRegionsView {
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        ctrl: root.ctrl
+                    }
+                }
+
+                // The map's place.
+                Item {
+                    objectName: "mapColumn"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    visible: !mainScreen.compact
+                }
+            }
+        }
+    }
+
+    Dialog {
+        objectName: "redeemAlert"
+        x: (root.width - width) / 2
+        y: (root.height - height) / 2
+        width: Math.min(320, root.width - 24)
+        modal: true
+        // An alert: only its button or Escape dismiss it.
+        closePolicy: Popup.CloseOnEscape
+        visible: root.ctrl.showAlert
+        standardButtons: Dialog.Ok
+        onClosed: root.ctrl.showAlert = false
+
+        header: Label {
+            objectName: "redeemAlertTitle"
+            padding: 16
+            text: root.ctrl.redeemAlertMessage
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
+            font.bold: true
+            font.pointSize: 13
+        }
     }
 }

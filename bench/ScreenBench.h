@@ -1,0 +1,134 @@
+#pragma once
+// What the main screen's benchmarks share: a world of their own (temporary home, private session bus
+// with a fresh keyring, offscreen windows), the stand-in service with 6,000 regions in a process of its
+// own so that its memory is not counted, and the main screen up on those regions in the full layout.
+
+#include "../tests/app/ScreenWorld.h"
+#include "RegionCatalogue.h"
+#include "VelmoraController.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QProcess>
+
+#include <cstring>
+#include <functional>
+
+namespace ScreenBench {
+
+constexpr qsizetype regionCount = 6000;
+constexpr const char *serveArgument = "--serve";
+// VmHWM in kB once the application and its services are made, before the screen opens.
+inline qint64 peakBeforeScreen = -1;
+
+// Runs this program again in a world of its own; its exit code.
+inline int runInsideWorld(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const char *script = R"sh(set -e
+w=$(mktemp -d /tmp/velmora-bench.XXXXXX)
+trap 'rm -rf "$w"' EXIT
+export VELMORA_TEST_WORLD=$w QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+"$1/scripts/test-session" "$2")sh";
+    QProcess shell;
+    shell.setProcessChannelMode(QProcess::ForwardedChannels);
+    shell.start(QStringLiteral("bash"),
+                {QStringLiteral("-c"), QString::fromUtf8(script), QStringLiteral("bench"),
+                 QStringLiteral(VELMORA_SOURCE_DIR), QCoreApplication::applicationFilePath()});
+    shell.waitForFinished(-1);
+    return shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : 1;
+}
+
+// The service's process: one account, every region request answered with the large catalogue; prints
+// its address and the account's token on one line, then serves until it is ended.
+inline int serve(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    StandInService service;
+    if (!service.start())
+        return 1;
+    const QByteArray token =
+        service.addAccount(QString::fromLatin1(ScreenWorld::email), QStringLiteral("pw"));
+    service.answerAlways(
+        QStringLiteral("users/me/regions"),
+        TestHelpers::jsonAnswer(200, QJsonDocument(RegionCatalogue::sample(regionCount)).toJson()));
+    std::printf("%s %s\n", qPrintable(service.apiUrl()), token.constData());
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+// Points the client at a service process of this program's own and stores its account's login.
+class ServiceProcess
+{
+public:
+    ServiceProcess()
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(serveArgument)});
+        if (!m_process.waitForReadyRead(20000))
+            return;
+        const QList<QByteArray> line = m_process.readLine().trimmed().split(' ');
+        if (line.size() != 2)
+            return;
+        qputenv("VELMORA_API_URL", line.at(0));
+        Preferences::setToken(QString::fromLatin1(line.at(1)));
+        Preferences::setEmail(QString::fromLatin1(ScreenWorld::email));
+        m_ready = true;
+    }
+    ~ServiceProcess()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    ServiceProcess(const ServiceProcess &) = delete;
+    ServiceProcess &operator=(const ServiceProcess &) = delete;
+
+    [[nodiscard]] bool ready() const { return m_ready; }
+
+private:
+    QProcess m_process;
+    bool m_ready = false;
+};
+
+// A figure of /proc/self/status in kB, such as "VmHWM"; -1 when unreadable.
+inline qint64 processStatus(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// The benchmark's main: sets up its world and service, opens the main screen in the full layout, waits
+// until its 6,000 regions are listed and drawn, and hands it to measure, whose result is the exit code.
+inline int run(int argc, char *argv[], const std::function<int(QQuickView &view)> &measure)
+{
+    if (qEnvironmentVariableIsEmpty("VELMORA_TEST_WORLD"))
+        return runInsideWorld(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], serveArgument) == 0)
+        return serve(argc, argv);
+
+    QGuiApplication app(argc, argv);
+    ScreenWorld world;
+    ServiceProcess service;
+    if (!service.ready())
+        return 1;
+    Preferences::setCompactView(false);
+    Preferences::setConfigId(1);
+    peakBeforeScreen = processStatus("VmHWM");
+    auto view = world.openScreen(QStringLiteral("VPNMainView.qml"));
+    if (!view)
+        return 1;
+    QQuickItem *list = Screen::find(*view, QStringLiteral("regionList"));
+    if (!list || !QTest::qWaitFor([list] { return list->property("count").toInt() == regionCount; }, 20000))
+        return 1;
+    QTest::qWait(500);
+    return measure(*view);
+}
+
+} // namespace ScreenBench

@@ -1,0 +1,69 @@
+#include "StatusBlock.h"
+
+#include "Assets.h"
+#include "Preferences.h"
+#include "SettingBinding.h"
+
+StatusBlock::StatusBlock(QObject *parent)
+    : QObject(parent)
+{
+    connect(&Preferences::countryConnectedBinding(), &SettingBinding::valueChanged, this, [this] {
+        if (m_status == VpnStatus::Connected)
+            Q_EMIT textChanged();
+    });
+}
+
+void StatusBlock::setStatus(VpnStatus value)
+{
+    if (m_status == value)
+        return;
+    m_status = value;
+    Q_EMIT statusChanged();
+    Q_EMIT textChanged();
+}
+
+QUrl StatusBlock::image() const
+{
+    return Assets::image(imageName());
+}
+
+QString StatusBlock::text(VpnStatus status)
+{
+    switch (status) {
+    case VpnStatus::Invalid:
+        return tr("VPN Not Connected");
+    case VpnStatus::Disconnected:
+        return tr("Not Connected");
+    case VpnStatus::Connecting:
+        return tr("Connecting...");
+    case VpnStatus::Connected:
+        return tr("Connected to %1").arg(Preferences::countryConnected());
+    case VpnStatus::Reasserting:
+        return tr("Reconnecting...");
+    case VpnStatus::Disconnecting:
+        return tr("Disconnecting...");
+    }
+    return tr("Error. Reconnecting...");
+}
+
+QString StatusBlock::imageName(VpnStatus status)
+{
+    switch (status) {
+    case VpnStatus::Invalid:
+    case VpnStatus::Disconnected:
+        return QStringLiteral("notConnectedButton");
+    case VpnStatus::Connected:
+        return QStringLiteral("connectedButton");
+    case VpnStatus::Connecting:
+    case VpnStatus::Reasserting:
+    case VpnStatus::Disconnecting:
+        break;
+    }
+    return QStringLiteral("connectingButton");
+}
+
+bool StatusBlock::busy(VpnStatus status)
+{
+    return status != VpnStatus::Invalid && status != VpnStatus::Disconnected
+        && status != VpnStatus::Connected;
+}

@@ -1,0 +1,117 @@
+#pragma once
+// What a screen test runs on: the stand-in service with a logged-in account, a VPN helper on a bus
+// without NetworkManager, the screens' services and model, and windows that open a QML file of the
+// module with them; plus finding, clicking and screenshots.
+
+#include "../vpn/NetworkManagerPeers.h"
+#include "Client.h"
+#include "ContentViewModel.h"
+#include "Preferences.h"
+#include "Services.h"
+#include "StandInService.h"
+#include "TestHelpers.h"
+#include "VPNHelper.h"
+
+#include <QDir>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+#include <QtTest>
+
+#include <memory>
+
+class ScreenWorld
+{
+public:
+    static constexpr const char *email = "ada@example.com";
+
+    ScreenWorld()
+        : m_helper(m_bus.connect())
+        , m_services(Client::shared(), m_helper)
+    {
+        // Offscreen windows have no GPU: Qt Quick draws in software.
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    }
+
+    // Starts the service and stores the account's login, as after logging in.
+    bool start()
+    {
+        if (!TestHelpers::startForClient(m_service))
+            return false;
+        m_service.addAccount(QString::fromLatin1(email), QStringLiteral("secret-9"));
+        logIn();
+        return true;
+    }
+    void logIn()
+    {
+        Preferences::setToken(QString::fromLatin1(m_service.tokenOf(QString::fromLatin1(email))));
+        Preferences::setEmail(QString::fromLatin1(email));
+    }
+
+    [[nodiscard]] StandInService &service() { return m_service; }
+    [[nodiscard]] Services &services() { return m_services; }
+    [[nodiscard]] ContentViewModel &vm() { return m_vm; }
+
+    // A window showing a screen of the module (it is given vm and services); null when it fails.
+    std::unique_ptr<QQuickView> openScreen(const QString &file)
+    {
+        return open(file,
+                    {{QStringLiteral("vm"), QVariant::fromValue(&m_vm)},
+                     {QStringLiteral("services"), QVariant::fromValue(&m_services)}});
+    }
+
+    // A window showing a file of the module, given those properties; null when it fails.
+    static std::unique_ptr<QQuickView> open(const QString &file, const QVariantMap &properties,
+                                            const QRect &geometry = QRect(100, 100, 800, 500))
+    {
+        auto view = std::make_unique<QQuickView>();
+        view->engine()->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        view->setResizeMode(QQuickView::SizeRootObjectToView);
+        view->setInitialProperties(properties);
+        view->setGeometry(geometry);
+        view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Velmora/qml/") + file));
+        if (view->status() != QQuickView::Ready) {
+            qWarning() << view->errors();
+            return nullptr;
+        }
+        view->show();
+        if (!QTest::qWaitForWindowExposed(view.get()))
+            return nullptr;
+        return view;
+    }
+
+private:
+    NetworkManagerPeers::PrivateBus m_bus;
+    VPNHelper m_helper;
+    Services m_services;
+    ContentViewModel m_vm;
+    StandInService m_service;
+};
+
+namespace Screen {
+
+template <typename T = QQuickItem> T *find(QQuickView &view, const QString &name)
+{
+    return view.rootObject() ? view.rootObject()->findChild<T *>(name) : nullptr;
+}
+
+// A click in the middle of the item, as the user makes it.
+inline void click(QQuickItem *item)
+{
+    QVERIFY(item);
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(item->window(), Qt::LeftButton, {}, centre.toPoint());
+}
+
+// Written where VELMORA_SCREENSHOTS points, for a person to look at; never compared.
+inline void screenshot(QQuickWindow &window, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("VELMORA_SCREENSHOTS");
+    if (folder.isEmpty() || !QDir().mkpath(folder))
+        return;
+    window.grabWindow().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+} // namespace Screen
