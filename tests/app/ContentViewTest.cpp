@@ -60,8 +60,12 @@ private Q_SLOTS:
         QVERIFY(app.open());
         QVERIFY(app.screen());
         QCOMPARE(app.screen()->objectName() == loginView, state == State::NeedLogin);
-        if (state == State::NeedLogin)
+        if (state == State::NeedLogin) {
             QVERIFY(m_service.requests().isEmpty());
+            return;
+        }
+        // The main screen asks for the regions and the plan; let them arrive within this row.
+        QTRY_COMPARE(m_service.requests().size(), 2);
     }
 
     // Each entry to a state builds its screen afresh; "showLoginView" on the login screen keeps it.
