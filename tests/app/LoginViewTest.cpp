@@ -162,7 +162,7 @@ private Q_SLOTS:
                 422, QJsonDocument(QJsonObject{{"errors", QJsonObject{}}, {"message", message}}).toJson()));
         logIn(knownEmail, QStringLiteral("wrong-password"));
         QTRY_VERIFY(m_app->shows(QStringLiteral("alertMessage")));
-        QCOMPARE(mode(), Mode::LogIn);
+        QTRY_COMPARE(mode(), Mode::LogIn);
         QCOMPARE(text("alertMessage"), message);
         QCOMPARE(m_app->find(QStringLiteral("alertMessage"))->property("textFormat").toInt(),
                  int(Qt::PlainText));
