@@ -2,9 +2,14 @@
 
 #include "MainQueue.h"
 
-QRect WindowFrame::keepingLowerLeft(const QRect &frame, const QSize &size)
+#include <QScreen>
+
+QRect WindowFrame::keepingLowerLeft(const QRect &frame, const QSize &size, const QRect &available)
 {
-    return QRect(QPoint(frame.left(), frame.top() + frame.height() - size.height()), size);
+    QRect moved(QPoint(frame.left(), frame.top() + frame.height() - size.height()), size);
+    if (available.isValid() && moved.top() < available.top())
+        moved.moveTop(available.top());
+    return moved;
 }
 
 void WindowFrame::apply(QWindow *window, const QSize &size)
@@ -12,7 +17,8 @@ void WindowFrame::apply(QWindow *window, const QSize &size)
     if (!window)
         return;
     const QMargins margins = window->frameMargins();
-    const QRect frame = keepingLowerLeft(window->frameGeometry(), size);
+    const QRect available = window->screen() ? window->screen()->availableGeometry() : QRect();
+    const QRect frame = keepingLowerLeft(window->frameGeometry(), size, available);
     window->setGeometry(frame.marginsRemoved(margins));
 }
 

@@ -16,8 +16,10 @@ class WindowFrame : public QObject
 public:
     using QObject::QObject;
 
-    // The frame's new geometry for a frame size: the top edge moves by the change of height.
-    [[nodiscard]] static QRect keepingLowerLeft(const QRect &frame, const QSize &size);
+    // The frame's new geometry for a frame size: the top edge moves by the change of height, but
+    // never above the top of the available area (when one is given), so the title bar stays reachable.
+    [[nodiscard]] static QRect keepingLowerLeft(const QRect &frame, const QSize &size,
+                                                const QRect &available = QRect());
     // Applies a frame size now; nothing when window is null.
     static void apply(QWindow *window, const QSize &size);
     // Applies it after the given number of main-loop turns (at least one).

@@ -12,22 +12,31 @@ private Q_SLOTS:
     {
         QTest::addColumn<QRect>("frame");
         QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("available");
         QTest::addColumn<QRect>("result");
-        QTest::newRow("taller") << QRect(10, 400, 300, 600) << QSize(800, 700) << QRect(10, 300, 800, 700);
-        QTest::newRow("shorter") << QRect(10, 100, 800, 600) << QSize(800, 500) << QRect(10, 200, 800, 500);
-        QTest::newRow("same") << QRect(-5, 20, 800, 500) << QSize(800, 500) << QRect(-5, 20, 800, 500);
+        const QRect screen(0, 0, 1280, 800);
+        QTest::newRow("taller") << QRect(10, 400, 300, 600) << QSize(800, 700) << screen
+                                << QRect(10, 300, 800, 700);
+        QTest::newRow("shorter") << QRect(10, 100, 800, 600) << QSize(800, 500) << screen
+                                 << QRect(10, 200, 800, 500);
+        QTest::newRow("same") << QRect(-5, 20, 800, 500) << QSize(800, 500) << screen
+                              << QRect(-5, 20, 800, 500);
+        QTest::newRow("no screen") << QRect(0, 0, 300, 200) << QSize(300, 600) << QRect()
+                                   << QRect(0, -400, 300, 600);
+        // The title bar would leave the screen: the window grows downwards instead.
         QTest::newRow("above the screen")
-            << QRect(0, 0, 300, 200) << QSize(300, 600) << QRect(0, -400, 300, 600);
+            << QRect(0, 0, 300, 200) << QSize(300, 600) << screen << QRect(0, 0, 300, 600);
+        QTest::newRow("below a panel")
+            << QRect(0, 40, 800, 500) << QSize(300, 600) << QRect(0, 32, 1280, 768) << QRect(0, 32, 300, 600);
     }
 
     void keepingLowerLeft()
     {
         QFETCH(QRect, frame);
         QFETCH(QSize, size);
+        QFETCH(QRect, available);
         QFETCH(QRect, result);
-        const QRect moved = WindowFrame::keepingLowerLeft(frame, size);
-        QCOMPARE(moved, result);
-        QCOMPARE(moved.bottomLeft(), frame.bottomLeft());
+        QCOMPARE(WindowFrame::keepingLowerLeft(frame, size, available), result);
     }
 
     // The size is the frame's, title bar and borders included, and it comes after the given turns.
