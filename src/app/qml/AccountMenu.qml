@@ -34,7 +34,7 @@ ToolButton {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             Layout.maximumWidth: 220
-            font.pointSize: 13
+            font.pixelSize: 13
         }
 
         IconImage {

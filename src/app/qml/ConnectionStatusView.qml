@@ -57,7 +57,7 @@ ColumnLayout {
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
         horizontalAlignment: Text.AlignHCenter
-        font.pointSize: 20
+        font.pixelSize: 20
         font.bold: true
         Accessible.role: Accessible.StaticText
         Accessible.name: text

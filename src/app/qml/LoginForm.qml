@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Velmora
 
@@ -98,9 +99,10 @@ ColumnLayout {
                 color: "white"
             }
             Item { Layout.fillWidth: true }
-            Image {
+            IconImage {
                 source: Assets.symbol("arrow.right")
                 sourceSize: Qt.size(16, 16)
+                color: "white"
             }
         }
         background: Rectangle {

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Velmora
 
@@ -34,11 +35,11 @@ RowLayout {
         Accessible.name: field.isSecure ? qsTr("Show password") : qsTr("Hide password")
         onClicked: field.isSecure = !field.isSecure
 
-        contentItem: Image {
+        contentItem: IconImage {
             source: Assets.symbol(field.isSecure ? "eye.fill" : "eye.slash.fill")
             sourceSize: Qt.size(20, 20)
             fillMode: Image.PreserveAspectFit
-            opacity: 0.55
+            color: "#8a8a8e"
         }
         background: Rectangle {
             visible: parent.visualFocus

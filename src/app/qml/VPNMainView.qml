@@ -37,7 +37,7 @@ Item {
         anchors.centerIn: parent
         visible: !mainScreen.loggedIn
         text: qsTr("Please log in")
-        font.pointSize: 13
+        font.pixelSize: 13
     }
 
     Loader {
@@ -65,7 +65,7 @@ Item {
                     text: root.ctrl.subscription
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
-                    font.pointSize: 18
+                    font.pixelSize: 18
                 }
 
                 Item {
@@ -134,7 +134,7 @@ Item {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             font.bold: true
-            font.pointSize: 13
+            font.pixelSize: 13
         }
     }
 }

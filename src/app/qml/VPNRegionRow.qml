@@ -59,7 +59,7 @@ ItemDelegate {
             text: row.countryName
             textFormat: Text.PlainText
             elide: Text.ElideRight
-            font.pointSize: 13
+            font.pixelSize: 13
             font.bold: true
             color: row.highlighted ? row.palette.highlightedText : row.palette.windowText
         }
@@ -70,7 +70,7 @@ ItemDelegate {
             text: row.city
             textFormat: Text.PlainText
             elide: Text.ElideRight
-            font.pointSize: 13
+            font.pixelSize: 13
             font.weight: Font.Light
             color: row.highlighted ? row.palette.highlightedText : row.palette.windowText
         }

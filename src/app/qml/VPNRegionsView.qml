@@ -26,7 +26,7 @@ ColumnLayout {
         Layout.alignment: Qt.AlignHCenter
         leftPadding: 10
         text: qsTr("VPN Regions List:")
-        font.pointSize: 13
+        font.pixelSize: 13
         font.bold: true
     }
 
@@ -38,7 +38,7 @@ ColumnLayout {
         leftPadding: 30
         rightPadding: clearButton.visible ? clearButton.width + 8 : 8
         placeholderText: qsTr("Search by country or city...")
-        font.pointSize: 13
+        font.pixelSize: 13
         Accessible.name: qsTr("Search by country or city")
 
         Image {
