@@ -1,10 +1,14 @@
 #include "AppWindow.h"
 
+#include "AppDelegate.h"
+#include "AppIcon.h"
+#include "Assets.h"
 #include "Configuration.h"
 #include "StandInService.h"
 #include "TestHelpers.h"
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QtTest>
 
 // The one window: its opening size, its buttons and its application menu.
@@ -69,6 +73,24 @@ private Q_SLOTS:
         m_app.settle();
         m_app.key(Qt::Key_Q, Qt::ControlModifier);
         QTRY_COMPARE(quit.size(), 1);
+    }
+
+    // The connection's state images stand for the application in the taskbar; any other name
+    // brings back the application's own icon.
+    void windowIconFollowsTheStateImages()
+    {
+        AppDelegate::willFinishLaunching();
+        const auto imageOf = [](const QString &name) {
+            return QIcon(QLatin1Char(':') + Assets::image(name).path()).pixmap(32).toImage();
+        };
+        const auto shown = [] { return QGuiApplication::windowIcon().pixmap(32).toImage(); };
+        QVERIFY(!imageOf(QStringLiteral("iconConnected")).isNull());
+        QVERIFY(imageOf(QStringLiteral("iconConnected")) != imageOf(QStringLiteral("AppIconMacOS")));
+
+        AppIcon::set(QStringLiteral("iconConnected"));
+        QTRY_COMPARE(shown(), imageOf(QStringLiteral("iconConnected")));
+        AppIcon::set(QStringLiteral("../no such image"));
+        QTRY_COMPARE(shown(), imageOf(QStringLiteral("AppIconMacOS")));
     }
 
 private:
