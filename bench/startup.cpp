@@ -12,6 +12,7 @@
 #include "Configuration.h"
 #include "ContentViewModel.h"
 #include "Services.h"
+#include "Updater.h"
 #include "VPNHelper.h"
 
 #include <QDir>
@@ -66,11 +67,13 @@ int application(int argc, char *argv[])
     QGuiApplication::setOrganizationName(QStringLiteral("Velmora"));
     QGuiApplication::setApplicationName(QStringLiteral("Velmora"));
     QGuiApplication::setApplicationVersion(Configuration::appVersion());
+    Updater updater;
+    updater.start();
     AppDelegate::willFinishLaunching();
     Services services(Client::shared(), VPNHelper::shared());
     ContentViewModel vm;
     QQmlApplicationEngine engine;
-    if (!AppDelegate::openWindow(engine, vm, services))
+    if (!AppDelegate::openWindow(engine, vm, services, updater))
         return 1;
     reportFirstFrame(engine);
     return QGuiApplication::exec();

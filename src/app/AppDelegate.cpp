@@ -7,6 +7,7 @@
 #include "ContentViewModel.h"
 #include "CrashReporter.h"
 #include "Services.h"
+#include "Updater.h"
 #include "VPNHelper.h"
 #include "Workspace.h"
 
@@ -40,10 +41,11 @@ void willFinishLaunching()
     Workspace::setHandler([](const QUrl &url) { QDesktopServices::openUrl(url); });
 }
 
-bool openWindow(QQmlApplicationEngine &engine, ContentViewModel &vm, Services &services)
+bool openWindow(QQmlApplicationEngine &engine, ContentViewModel &vm, Services &services, Updater &updater)
 {
     engine.setInitialProperties({{QStringLiteral("vm"), QVariant::fromValue(&vm)},
-                                 {QStringLiteral("services"), QVariant::fromValue(&services)}});
+                                 {QStringLiteral("services"), QVariant::fromValue(&services)},
+                                 {QStringLiteral("updater"), QVariant::fromValue(&updater)}});
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/Velmora/qml/Main.qml")));
     return !engine.rootObjects().isEmpty();
 }
@@ -55,13 +57,16 @@ int run(int argc, char *argv[])
     QGuiApplication::setApplicationName(QStringLiteral("Velmora"));
     QGuiApplication::setApplicationVersion(Configuration::appVersion());
     QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+    // Lives as long as the application, and starts before any window opens.
+    Updater updater;
+    updater.start();
     willFinishLaunching();
 
     // The shared helper registers the NetworkManager secret agent as it is made.
     Services services(Client::shared(), VPNHelper::shared());
     ContentViewModel vm;
     QQmlApplicationEngine engine;
-    if (!openWindow(engine, vm, services))
+    if (!openWindow(engine, vm, services, updater))
         return 1;
     return QGuiApplication::exec();
 }

@@ -1,10 +1,11 @@
 #pragma once
-// The core's types as the screens see them: the controllers as QML types made only in C++, the
-// connection status as an enumeration, the region values as value types.
+// The core's types as the screens see them: the controllers and the updater as QML types made only
+// in C++, the connection status as an enumeration, the region values as value types.
 
 #include "Location.h"
 #include "LoginController.h"
 #include "PricingController.h"
+#include "Updater.h"
 #include "VPNRegion.h"
 #include "VelmoraController.h"
 #include "VpnStatus.h"
@@ -33,6 +34,14 @@ struct PricingControllerForeign
     QML_FOREIGN(PricingController)
     QML_NAMED_ELEMENT(PricingController)
     QML_UNCREATABLE("made by Services")
+};
+
+struct UpdaterForeign
+{
+    Q_GADGET
+    QML_FOREIGN(Updater)
+    QML_NAMED_ELEMENT(Updater)
+    QML_UNCREATABLE("made by the application")
 };
 
 // The status's enumeration as an extension of a namespace of our own: Qt 6.4 writes registration

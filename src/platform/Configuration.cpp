@@ -32,6 +32,10 @@ QString updateFeed()
 {
     return valueOf("VELMORA_UPDATE_FEED", VELMORA_BUILD_UPDATE_FEED);
 }
+QString updatePublicKey()
+{
+    return valueOf("VELMORA_UPDATE_PUBLIC_KEY", VELMORA_BUILD_UPDATE_PUBLIC_KEY);
+}
 QString appVersion()
 {
     return QStringLiteral(VELMORA_BUILD_VERSION);

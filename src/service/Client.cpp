@@ -7,6 +7,7 @@
 #include "MainQueue.h"
 #include "NotificationCenter.h"
 #include "Preferences.h"
+#include "WebAddress.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -26,18 +27,6 @@ constexpr int connectionsPerHost = 6;
 Error localError(const char *message)
 {
     return Error(QString::fromUtf8(message));
-}
-
-// Only an absolute http(s) address with a host is sent; anything else (a bare path, a file
-// address, text with spaces or other characters a URL cannot hold) is refused before sending.
-std::optional<QUrl> requestUrl(const QString &path)
-{
-    const QUrl url(path, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
-        || url.host().isEmpty())
-        return std::nullopt;
-    return url;
 }
 
 QString originOf(const QUrl &url)
@@ -283,7 +272,7 @@ void Client::sendWaiting(const QString &origin)
 
 void Client::get(const QString &path, bool auth, GetCompletion completion)
 {
-    const std::optional<QUrl> url = requestUrl(path);
+    const std::optional<QUrl> url = WebAddress::http(path);
     if (!url) {
         completion(localError("Invalid URL"), std::nullopt);
         return;
@@ -298,7 +287,7 @@ void Client::get(const QString &path, bool auth, GetCompletion completion)
 
 void Client::post(const QString &path, const Form &params, bool auth, PostCompletion completion)
 {
-    const std::optional<QUrl> url = requestUrl(path);
+    const std::optional<QUrl> url = WebAddress::http(path);
     if (!url) {
         completion(localError("Invalid URL"), std::nullopt, std::nullopt);
         return;

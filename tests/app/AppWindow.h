@@ -1,7 +1,7 @@
 #pragma once
-// The application's window as it opens, for screen tests: on the client's service (point it at the
-// stand-in first) and a VPN helper on a bus without NetworkManager; items found by objectName,
-// clicked and typed into as a user does.
+// The application's window as it opens, for screen tests: on the client's service and update feed
+// (point them at the stand-in first) and a VPN helper on a bus without NetworkManager; items found
+// by objectName, clicked and typed into as a user does.
 
 #include "../vpn/NetworkManagerPeers.h"
 
@@ -9,6 +9,7 @@
 #include "Client.h"
 #include "ContentViewModel.h"
 #include "Services.h"
+#include "Updater.h"
 #include "VPNHelper.h"
 
 #include <QDir>
@@ -31,10 +32,11 @@ public:
         QObject::disconnect(&m_engine, &QQmlEngine::quit, nullptr, nullptr);
     }
 
-    // Opens the window and waits until it is on screen and active.
+    // Starts the updater, opens the window and waits until it is on screen and active.
     [[nodiscard]] bool open()
     {
-        if (!AppDelegate::openWindow(m_engine, m_vm, m_services))
+        m_updater.start();
+        if (!AppDelegate::openWindow(m_engine, m_vm, m_services, m_updater))
             return false;
         m_window = qobject_cast<QQuickWindow *>(m_engine.rootObjects().value(0));
         if (!m_window)
@@ -46,6 +48,7 @@ public:
     [[nodiscard]] QQuickWindow *window() const { return m_window; }
     [[nodiscard]] ContentViewModel &vm() { return m_vm; }
     [[nodiscard]] QQmlApplicationEngine &engine() { return m_engine; }
+    [[nodiscard]] Updater &updater() { return m_updater; }
 
     // The screen the root view shows now.
     [[nodiscard]] QQuickItem *screen() const
@@ -72,20 +75,23 @@ public:
         return item && item->isVisible();
     }
 
-    // Waits for the next frame: layouts are settled then, and items are where they are drawn.
-    void settle() const
+    // Waits for the next frame of the main window, or of another: layouts are settled then, and items
+    // are where they are drawn.
+    void settle(QQuickWindow *window = nullptr) const
     {
-        QSignalSpy frames(m_window, &QQuickWindow::frameSwapped);
-        m_window->update();
+        window = window ? window : m_window;
+        QSignalSpy frames(window, &QQuickWindow::frameSwapped);
+        window->update();
         QVERIFY(frames.wait(2000));
     }
 
+    // A click in the middle of the item, in whichever of the application's windows it is.
     void click(QQuickItem *item) const
     {
-        QVERIFY(item);
-        settle();
+        QVERIFY(item && item->window());
+        settle(item->window());
         const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
-        QTest::mouseClick(m_window, Qt::LeftButton, {}, centre);
+        QTest::mouseClick(item->window(), Qt::LeftButton, {}, centre);
     }
     void click(const QString &name) const
     {
@@ -105,14 +111,57 @@ public:
         QTest::keyClick(m_window, key, modifiers);
     }
 
-    // Written under $VELMORA_SCREENSHOTS when that is set; looked at, not compared.
-    void screenshot(const QString &name) const
+    // The application menu's entry in the menu bar.
+    [[nodiscard]] QQuickItem *applicationMenuTitle() const
+    {
+        QQuickItem *item = nullptr;
+        QMetaObject::invokeMethod(find(QStringLiteral("menuBar")), "itemAt", Q_RETURN_ARG(QQuickItem *, item),
+                                  Q_ARG(int, 0));
+        return item;
+    }
+    // The application menu's items in order, separators included.
+    [[nodiscard]] QList<QQuickItem *> applicationMenuItems() const
+    {
+        QObject *menu = object(QStringLiteral("applicationMenu"));
+        QList<QQuickItem *> items;
+        for (int i = 0; menu && i < menu->property("count").toInt(); ++i) {
+            QQuickItem *item = nullptr;
+            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
+            items.append(item);
+        }
+        return items;
+    }
+    // The application menu's item with that text; null when there is none.
+    [[nodiscard]] QQuickItem *applicationMenuItem(const QString &text) const
+    {
+        for (QQuickItem *item : applicationMenuItems()) {
+            if (item && item->property("text").toString() == text)
+                return item;
+        }
+        return nullptr;
+    }
+    // Opens the application menu and chooses the item with that text, as the user does.
+    void chooseFromApplicationMenu(const QString &text) const
+    {
+        QObject *menu = object(QStringLiteral("applicationMenu"));
+        QVERIFY(menu);
+        click(applicationMenuTitle());
+        QTRY_VERIFY(menu->property("opened").toBool());
+        click(applicationMenuItem(text));
+        QTRY_VERIFY(!menu->property("visible").toBool());
+    }
+
+    // Written under $VELMORA_SCREENSHOTS when that is set; looked at, not compared. The main window
+    // unless another is given.
+    void screenshot(const QString &name, QQuickWindow *window = nullptr) const
     {
         const QString folder = qEnvironmentVariable("VELMORA_SCREENSHOTS");
         if (folder.isEmpty())
             return;
         QDir().mkpath(folder);
-        QVERIFY(m_window->grabWindow().save(QDir(folder).filePath(name + QStringLiteral(".png"))));
+        QVERIFY((window ? window : m_window)
+                    ->grabWindow()
+                    .save(QDir(folder).filePath(name + QStringLiteral(".png"))));
     }
 
 private:
@@ -133,6 +182,7 @@ private:
     VPNHelper m_helper;
     Services m_services;
     ContentViewModel m_vm;
+    Updater m_updater;
     QQmlApplicationEngine m_engine;
     QQuickWindow *m_window = nullptr;
 };

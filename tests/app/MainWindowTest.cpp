@@ -33,27 +33,26 @@ private Q_SLOTS:
         QCOMPARE(m_app.window()->title(), QStringLiteral("Velmora"));
     }
 
-    // The application menu offers About and Quit, and nothing that opens another window.
+    // The application menu offers About, the update check, Settings and Quit, and nothing that opens
+    // another main window.
     void applicationMenu()
     {
         QObject *menu = m_app.object(QStringLiteral("applicationMenu"));
         QVERIFY(menu);
         QCOMPARE(menu->property("title").toString(), QStringLiteral("Velmora"));
         QStringList items;
-        for (int i = 0; i < menu->property("count").toInt(); ++i) {
-            QQuickItem *item = nullptr;
-            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
+        for (const QQuickItem *item : m_app.applicationMenuItems()) {
             QVERIFY(item);
             items.append(item->property("text").toString());
         }
-        QCOMPARE(items, (QStringList{QStringLiteral("About Velmora"), QString(), QStringLiteral("Quit")}));
+        QCOMPARE(items,
+                 (QStringList{QStringLiteral("About Velmora"), QStringLiteral("Check for Updates…"),
+                              QString(), QStringLiteral("Settings…"), QString(), QStringLiteral("Quit")}));
     }
 
     void aboutShowsNameAndVersion()
     {
-        m_app.click(menuBarItem());
-        QTRY_VERIFY(m_app.object(QStringLiteral("applicationMenu"))->property("opened").toBool());
-        m_app.click(menuItem(QStringLiteral("About Velmora")));
+        m_app.chooseFromApplicationMenu(QStringLiteral("About Velmora"));
         QObject *about = m_app.object(QStringLiteral("aboutDialog"));
         QTRY_VERIFY(about->property("opened").toBool());
         QCOMPARE(about->property("title").toString(), QStringLiteral("About Velmora"));
@@ -94,26 +93,6 @@ private Q_SLOTS:
     }
 
 private:
-    [[nodiscard]] QQuickItem *menuBarItem() const
-    {
-        const QQuickItem *bar = m_app.find(QStringLiteral("menuBar"));
-        QQuickItem *item = nullptr;
-        QMetaObject::invokeMethod(const_cast<QQuickItem *>(bar), "itemAt", Q_RETURN_ARG(QQuickItem *, item),
-                                  Q_ARG(int, 0));
-        return item;
-    }
-    [[nodiscard]] QQuickItem *menuItem(const QString &text) const
-    {
-        QObject *menu = m_app.object(QStringLiteral("applicationMenu"));
-        for (int i = 0; i < menu->property("count").toInt(); ++i) {
-            QQuickItem *item = nullptr;
-            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
-            if (item && item->property("text").toString() == text)
-                return item;
-        }
-        return nullptr;
-    }
-
     StandInService m_service;
     AppWindow m_app;
 };

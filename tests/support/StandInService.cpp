@@ -1,5 +1,6 @@
 #include "StandInService.h"
 
+#include "Ed25519Key.h"
 #include "MultipartForm.h"
 #include "RegionCatalogue.h"
 
@@ -265,9 +266,8 @@ bool StandInService::Request::hasHeader(const QByteArray &name) const
 QString StandInService::Request::endpoint() const
 {
     const QByteArray plain = path.left(path.indexOf('?') < 0 ? path.size() : path.indexOf('?'));
-    if (!plain.startsWith("/api/"))
-        return {};
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(plain.mid(5)));
+    return QString::fromUtf8(
+        QByteArray::fromPercentEncoding(plain.startsWith("/api/") ? plain.mid(5) : plain));
 }
 
 std::optional<QList<QPair<QString, QString>>> StandInService::Request::formFields() const
@@ -411,6 +411,16 @@ public:
         {"server_domain", "10.99.0.1"}, {"radius_login", "alice"}, {"radius_password", "secret"}};
     QSet<QString> m_spentCodes;
     QHash<QTcpSocket *, QByteArray> m_raw;
+    Ed25519Key m_updateKey;
+    Release m_release{QStringLiteral("1.1.0"), QStringLiteral("1.1"),
+                      QByteArray("Velmora 1.1 for Linux, stand-in package\n").repeated(64)};
+
+    [[nodiscard]] QString origin() const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2")
+            .arg(m_mode == Mode::Tls ? QStringLiteral("https") : QStringLiteral("http"))
+            .arg(m_port);
+    }
 
 protected:
     bool handleRequest(const QHttpServerRequest &incoming, QTcpSocket *socket) override
@@ -440,6 +450,7 @@ protected:
 
 private:
     Answer serve(const Request &request);
+    Answer feed() const;
     Answer serveGet(const QString &endpoint, const Request &request);
     Answer servePost(const QString &endpoint, const Request &request);
     Answer redeem(const QString &code, Account *account);
@@ -496,6 +507,10 @@ StandInService::Answer StandInService::Private::serve(const Request &request)
                                            "auth/reset-password",  "auth/verify-code",
                                            "auth/update-password", "codes/applyByEmail"};
     const QString endpoint = request.endpoint();
+    if (endpoint == QLatin1String(feedPath))
+        return feed();
+    if (endpoint == QLatin1String(releasePath))
+        return {200, m_release.file, 0, false, {{"Content-Type", "application/octet-stream"}}};
     const bool isGet = getEndpoints.contains(endpoint) || endpoint.startsWith("config/ipsec/")
         || endpoint.startsWith("config/openvpn/");
     const bool isPost = postEndpoints.contains(endpoint);
@@ -508,6 +523,23 @@ StandInService::Answer StandInService::Private::serve(const Request &request)
     return refusal(405, "method",
                    QStringLiteral("The %1 method is not supported for this route.")
                        .arg(QString::fromLatin1(request.method)));
+}
+
+StandInService::Answer StandInService::Private::feed() const
+{
+    const QString item = QStringLiteral(
+        "<item><title>Velmora %1</title>"
+        "<enclosure url=\"%2%3\" length=\"%4\" type=\"application/octet-stream\" sparkle:version=\"%5\" "
+        "sparkle:shortVersionString=\"%1\" sparkle:edSignature=\"%6\"/></item>");
+    const QString body =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                       "<rss version=\"2.0\" xmlns:sparkle=\"urn:velmora:appcast\">"
+                       "<channel><title>Velmora for Linux</title>%1</channel></rss>\n")
+            .arg(item.arg(m_release.shortVersion.toHtmlEscaped(), origin(), QLatin1String(releasePath))
+                     .arg(m_release.file.size())
+                     .arg(m_release.version.toHtmlEscaped(),
+                          QString::fromLatin1(m_updateKey.sign(m_release.file))));
+    return {200, body.toUtf8(), 0, false, {{"Content-Type", "application/rss+xml"}}};
 }
 
 StandInService::Answer StandInService::Private::serveGet(const QString &endpoint, const Request &request)
@@ -738,9 +770,22 @@ quint16 StandInService::port() const
 
 QString StandInService::apiUrl() const
 {
-    return QStringLiteral("%1://127.0.0.1:%2/api/")
-        .arg(d->m_mode == Mode::Tls ? QStringLiteral("https") : QStringLiteral("http"))
-        .arg(d->m_port);
+    return d->origin() + QStringLiteral("/api/");
+}
+
+void StandInService::setRelease(const Release &release)
+{
+    d->m_release = release;
+}
+
+QString StandInService::updateFeedUrl() const
+{
+    return d->origin() + QLatin1String(feedPath);
+}
+
+QByteArray StandInService::updatePublicKey() const
+{
+    return d->m_updateKey.publicKey();
 }
 
 QSslCertificate StandInService::certificate() const

@@ -1,6 +1,7 @@
 #pragma once
 // The service's REST API on 127.0.0.1, in-process, for tests and the demo: accounts, tokens,
-// regions, plans, IKEv2 configurations, codes; every request logged, any answer overridable.
+// regions, plans, IKEv2 configurations, codes, and the update feed with a signed release; every
+// request logged, any answer overridable.
 
 #include <QByteArray>
 #include <QHash>
@@ -29,7 +30,8 @@ public:
         // First value of a header, compared without regard to case; null when absent.
         [[nodiscard]] QByteArray header(const QByteArray &name) const;
         [[nodiscard]] bool hasHeader(const QByteArray &name) const;
-        // The path after "/api/" without the query, e.g. "users/me/regions"; the answers are keyed by it.
+        // The path after "/api/" without the query, e.g. "users/me/regions", or outside the API the
+        // whole path, e.g. "/linux/appcast.xml"; the answers are keyed by it.
         [[nodiscard]] QString endpoint() const;
         // The fields of a multipart/form-data body with the boundary its Content-Type names, in body
         // order; no value when the body is not such a form.
@@ -38,7 +40,7 @@ public:
         [[nodiscard]] QString formField(const QString &name) const;
     };
 
-    // A canned answer to a path (the path after "/api/", e.g. "users/me/regions").
+    // A canned answer to a path (as Request::endpoint() gives it).
     struct Answer
     {
         int status = 200;
@@ -83,6 +85,22 @@ public:
     [[nodiscard]] std::optional<QString> passwordOf(const QString &email) const;
     // The IKEv2 configuration answered under "config/ipsec/<id>" for every id.
     void setIpsecConfiguration(const QString &serverDomain, const QString &login, const QString &password);
+
+    // The update feed lists one release, whose file the service serves, signed with a key of its
+    // own made when it was constructed.
+    struct Release
+    {
+        QString version;
+        QString shortVersion;
+        QByteArray file;
+    };
+    // Replaces the release (at first version "1.1.0", "1.1", a small file).
+    void setRelease(const Release &release);
+    // What the application is pointed at: VELMORA_UPDATE_FEED and VELMORA_UPDATE_PUBLIC_KEY.
+    [[nodiscard]] QString updateFeedUrl() const;
+    [[nodiscard]] QByteArray updatePublicKey() const;
+    static constexpr const char *feedPath = "/linux/appcast.xml";
+    static constexpr const char *releasePath = "/linux/velmora-release.tar.gz";
 
     static constexpr const char *demoEmail = "demo@velmora.io";
     static constexpr const char *demoPassword = "demo-password";

@@ -24,6 +24,8 @@ bool startForClient(StandInService &service)
     if (!service.start())
         return false;
     qputenv("VELMORA_API_URL", service.apiUrl().toUtf8());
+    qputenv("VELMORA_UPDATE_FEED", service.updateFeedUrl().toUtf8());
+    qputenv("VELMORA_UPDATE_PUBLIC_KEY", service.updatePublicKey());
     return true;
 }
 

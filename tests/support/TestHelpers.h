@@ -16,7 +16,8 @@ namespace TestHelpers {
 [[nodiscard]] StandInService::Answer jsonAnswer(int status, const QByteArray &body);
 // The connection closes before any answer.
 [[nodiscard]] StandInService::Answer closedConnection();
-// Starts the service and points the client at it (VELMORA_API_URL); false when it does not start.
+// Starts the service and points the client and the updater at it (VELMORA_API_URL,
+// VELMORA_UPDATE_FEED, VELMORA_UPDATE_PUBLIC_KEY); false when it does not start.
 [[nodiscard]] bool startForClient(StandInService &service);
 
 // secret-tool's standard output, or none when it fails.

@@ -44,6 +44,9 @@ int main(int argc, char *argv[])
 
     out << "Velmora stand-in service on " << service.apiUrl() << Qt::endl;
     out << "VELMORA_API_URL=" << service.apiUrl() << Qt::endl;
+    // The update key is made anew at each start: it signs the stand-in release and nothing else.
+    out << "VELMORA_UPDATE_FEED=" << service.updateFeedUrl() << Qt::endl;
+    out << "VELMORA_UPDATE_PUBLIC_KEY=" << service.updatePublicKey() << Qt::endl;
     out << "Demo account: " << StandInService::demoEmail << " / " << StandInService::demoPassword << Qt::endl;
     if (mode == StandInService::Mode::Tls) {
         out << "Self-signed certificate, SHA-256 "

@@ -8,6 +8,7 @@ ApplicationWindow {
 
     required property ContentViewModel vm
     required property Services services
+    required property Updater updater
 
     width: 800
     height: 500
@@ -39,11 +40,21 @@ ApplicationWindow {
                 text: qsTr("About Velmora")
                 onTriggered: about.active = true
             }
+            CheckForUpdatesView {
+                updater: window.updater
+            }
             MenuSeparator {}
             Action {
+                objectName: "settingsAction"
+                text: qsTr("Settings…")
+                shortcut: "Ctrl+,"
+                onTriggered: settings.show()
+            }
+            MenuSeparator {}
+            Action {
+                id: quitAction
                 objectName: "quitAction"
                 text: qsTr("Quit")
-                shortcut: "Ctrl+Q"
                 onTriggered: Qt.quit()
             }
         }
@@ -64,6 +75,48 @@ ApplicationWindow {
             parent: window.contentItem
             Component.onCompleted: open()
             onClosed: about.active = false
+        }
+    }
+
+    // Quits from any of the application's windows, the Settings window too.
+    Shortcut {
+        sequence: "Ctrl+Q"
+        context: Qt.ApplicationShortcut
+        onActivated: quitAction.trigger()
+    }
+
+    UpdateAlert {
+        id: updateAlert
+        objectName: "updateAlert"
+        updater: window.updater
+    }
+
+    Loader {
+        active: updateAlert.shown
+        sourceComponent: UpdateDialog {
+            parent: window.contentItem
+            alert: updateAlert
+            Component.onCompleted: open()
+        }
+    }
+
+    // One Settings window, made when first asked for and kept when closed.
+    Loader {
+        id: settings
+        objectName: "settingsLoader"
+        active: false
+
+        function show() {
+            active = true
+            // Not tied to the main window: it stacks and minimises on its own.
+            item.transientParent = null
+            item.show()
+            item.raise()
+            item.requestActivate()
+        }
+
+        sourceComponent: UpdaterSettingsView {
+            updater: window.updater
         }
     }
 }
