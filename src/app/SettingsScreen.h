@@ -82,7 +82,6 @@ public:
     // Writes or removes the entry, then reads the state back, also when that failed.
     void setLaunchAtLogin(bool value);
 
-    [[nodiscard]] std::optional<SettingsView::ActiveAlert> activeAlert() const { return m_activeAlert; }
     [[nodiscard]] bool alertShown() const { return m_activeAlert.has_value(); }
     [[nodiscard]] QString alertTitle() const;
     [[nodiscard]] QString alertMessage() const;
