@@ -24,9 +24,9 @@ bool MainScreen::compact() const
     return Preferences::compactView();
 }
 
-QSize MainScreen::windowSize() const
+QSize MainScreen::windowSize(bool compact)
 {
-    return compact() ? QSize(300, 600) : QSize(800, 600);
+    return compact ? QSize(300, 600) : QSize(800, 600);
 }
 
 void MainScreen::adjustWindowSize(QWindow *window) const

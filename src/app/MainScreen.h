@@ -24,7 +24,8 @@ public:
 
     [[nodiscard]] bool compact() const;
     // Whole-frame size: the compact layout is one column wide.
-    [[nodiscard]] QSize windowSize() const;
+    [[nodiscard]] QSize windowSize() const { return windowSize(compact()); }
+    [[nodiscard]] static QSize windowSize(bool compact);
     // A token and an e-mail are stored, empty ones included.
     [[nodiscard]] bool loggedIn() const { return m_loggedIn; }
     // The stored e-mail as it stands, or "UNDEFINED".

@@ -31,3 +31,31 @@ void WindowFrame::resize(QWindow *window, int width, int height, int turns)
     }
     MainQueue::async([target, width, height, turns] { resize(target, width, height, turns - 1); });
 }
+
+void WindowFrame::placeSheet(QWindow *sheet, const QSizeF &size)
+{
+    const QWindow *owner = sheet ? sheet->transientParent() : nullptr;
+    if (!owner)
+        return;
+    const QSize wanted = size.isEmpty() ? sheet->size() : size.toSize();
+    const QRect area = owner->geometry();
+    sheet->setGeometry(QRect(QPoint(area.left() + (area.width() - wanted.width()) / 2, area.top()), wanted));
+}
+
+void WindowFrame::showSheet(QWindow *sheet)
+{
+    if (!sheet)
+        return;
+    placeSheet(sheet);
+    sheet->show();
+    sheet->requestActivate();
+}
+
+void WindowFrame::hideSheet(QWindow *sheet)
+{
+    if (!sheet)
+        return;
+    sheet->hide();
+    if (QWindow *owner = sheet->transientParent())
+        owner->requestActivate();
+}

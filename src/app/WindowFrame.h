@@ -24,4 +24,11 @@ public:
     static void apply(QWindow *window, const QSize &size);
     // Applies it after the given number of main-loop turns (at least one).
     Q_INVOKABLE static void resize(QWindow *window, int width, int height, int turns = 1);
+    // Places a sheet centred across the window it belongs to, its top at the top of that window's
+    // content, at the given size (its own when empty), in one step.
+    Q_INVOKABLE static void placeSheet(QWindow *sheet, const QSizeF &size = {});
+    // Places a sheet, shows it and gives it the keyboard.
+    Q_INVOKABLE static void showSheet(QWindow *sheet);
+    // Hides a sheet and gives the keyboard back to the window it belongs to.
+    Q_INVOKABLE static void hideSheet(QWindow *sheet);
 };

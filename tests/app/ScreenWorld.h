@@ -11,6 +11,7 @@
 #include "StandInService.h"
 #include "TestHelpers.h"
 #include "VPNHelper.h"
+#include "VelmoraController.h"
 
 #include <QDir>
 #include <QQmlEngine>
@@ -62,6 +63,25 @@ public:
                      {QStringLiteral("services"), QVariant::fromValue(&m_services)}});
     }
 
+    // The main screen once its regions and plan text have arrived, on the world's services or others.
+    std::unique_ptr<QQuickView> openMainScreen(Services *services = nullptr)
+    {
+        auto view =
+            open(QStringLiteral("VPNMainView.qml"),
+                 {{QStringLiteral("vm"), QVariant::fromValue(&m_vm)},
+                  {QStringLiteral("services"), QVariant::fromValue(services ? services : &m_services)}});
+        if (!view)
+            return nullptr;
+        VelmoraController *ctrl = controllerOf(*view);
+        const bool loaded =
+            QTest::qWaitFor([ctrl] { return !ctrl->regions().isEmpty() && !ctrl->subscription().isEmpty(); });
+        return loaded ? std::move(view) : nullptr;
+    }
+    static VelmoraController *controllerOf(QQuickView &view)
+    {
+        return view.rootObject()->property("ctrl").value<VelmoraController *>();
+    }
+
     // A window showing a file of the module, given those properties; null when it fails.
     static std::unique_ptr<QQuickView> open(const QString &file, const QVariantMap &properties,
                                             const QRect &geometry = QRect(100, 100, 800, 500))
@@ -103,6 +123,58 @@ inline void click(QQuickItem *item)
     QVERIFY(item);
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(item->window(), Qt::LeftButton, {}, centre.toPoint());
+}
+
+// An item of a window by objectName, wherever it sits among the window's items.
+inline QQuickItem *find(const QQuickItem *item, const QString &name)
+{
+    if (!item)
+        return nullptr;
+    for (QQuickItem *child : item->childItems()) {
+        if (child->objectName() == name)
+            return child;
+        if (QQuickItem *found = find(child, name))
+            return found;
+    }
+    return nullptr;
+}
+inline QQuickItem *find(const QQuickWindow *window, const QString &name)
+{
+    return window ? find(window->contentItem(), name) : nullptr;
+}
+
+// Types text (Latin-1) into the window's focused item, key by key.
+inline void type(QWindow *window, const QString &text)
+{
+    for (const QChar character : text)
+        QTest::keyClick(window, character.toLatin1());
+}
+
+// The button of a dialog's button box with that text, once it is laid out where it is drawn.
+inline QQuickItem *dialogButton(QObject *dialog, const QString &text)
+{
+    QQuickItem *button = nullptr;
+    for (auto *item : dialog->property("footer").value<QQuickItem *>()->findChildren<QQuickItem *>()) {
+        if (item->inherits("QQuickAbstractButton") && item->property("text").toString() == text)
+            button = item;
+    }
+    if (!button)
+        return nullptr;
+    const auto centre = [button] {
+        return button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
+    };
+    return QTest::qWaitFor([&] { return button->window()->contentItem()->contains(centre()); }) ? button
+                                                                                                : nullptr;
+}
+
+// Opens the main screen's account menu and chooses the item, as the user does.
+inline void choose(QQuickView &view, const QString &item)
+{
+    click(find(view, QStringLiteral("accountMenuButton")));
+    QQuickItem *menuItem = find(view, item);
+    QVERIFY(menuItem);
+    QTRY_VERIFY(menuItem->isVisible());
+    click(menuItem);
 }
 
 // Written where VELMORA_SCREENSHOTS points, for a person to look at; never compared.

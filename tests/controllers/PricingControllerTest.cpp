@@ -46,9 +46,9 @@ private Q_SLOTS:
         const auto row = [](const char *name, const QByteArray &elements, const std::optional<QString> &email,
                             const QStringList &cards) { QTest::newRow(name) << elements << email << cards; };
         row("the service's list", {}, "Kai.Kim@Example.com",
-            {"Monthly|30 days|$9.99|plan=1m&email=Kai.Kim@Example.com",
-             "Yearly|365 days|$59.99|plan=1y&email=Kai.Kim@Example.com",
-             "Lifetime|Forever|$149.99|plan=lifetime&email=Kai.Kim@Example.com"});
+            {"Monthly|30 days|9.99|plan=1m&email=Kai.Kim@Example.com",
+             "Yearly|365 days|59.99|plan=1y&email=Kai.Kim@Example.com",
+             "Lifetime|Forever|149.99|plan=lifetime&email=Kai.Kim@Example.com"});
         row("required fields", R"(
             {"name": "A", "total_days": 30, "is_unlimited": false, "price": "1"},
             {"name": "B", "total_days": 30, "is_trial": false, "price": "1"},

@@ -40,12 +40,12 @@ struct PlanInfo
     const char *price;
 };
 
-constexpr PlanInfo trialPlan{1, "Trial", 7, true, false, "$0.00"};
+constexpr PlanInfo trialPlan{1, "Trial", 7, true, false, "0.00"};
 constexpr PlanInfo plans[] = {
     trialPlan,
-    {2, "Monthly", 30, false, false, "$9.99"},
-    {3, "Yearly", 365, false, false, "$59.99"},
-    {4, "Lifetime", 0, false, true, "$149.99"},
+    {2, "Monthly", 30, false, false, "9.99"},
+    {3, "Yearly", 365, false, false, "59.99"},
+    {4, "Lifetime", 0, false, true, "149.99"},
 };
 constexpr int yearlyPlanId = 3;
 

@@ -57,19 +57,24 @@ Item {
                 Layout.fillWidth: true
                 Layout.topMargin: 8
 
-                Label {
-                    objectName: "planText"
-                    Layout.fillWidth: true
-                    visible: !mainScreen.compact
-                    leftPadding: 60
-                    text: root.ctrl.subscription
-                    textFormat: Text.PlainText
-                    elide: Text.ElideRight
-                    font.pixelSize: 18
-                }
-
+                // Always in the row, so that the row never sees an item come or go: Qt 6.4's layout
+                // can miss one that turns visible while the window is being resized.
                 Item {
-                    Layout.fillWidth: mainScreen.compact
+                    Layout.fillWidth: true
+                    implicitHeight: planText.implicitHeight
+
+                    Label {
+                        id: planText
+                        objectName: "planText"
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: parent.width
+                        visible: !mainScreen.compact
+                        leftPadding: 60
+                        text: root.ctrl.subscription
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                        font.pixelSize: 18
+                    }
                 }
 
                 AccountMenu {
@@ -113,6 +118,11 @@ Item {
                 }
             }
         }
+    }
+
+    Sheets {
+        ctrl: root.ctrl
+        services: root.services
     }
 
     Dialog {

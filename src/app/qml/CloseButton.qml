@@ -1,0 +1,22 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Controls.impl
+import Velmora
+
+// A sheet's close button: the grey cross in a circle, 20 × 20, without a bezel.
+AbstractButton {
+    id: button
+
+    implicitWidth: 20
+    implicitHeight: 20
+    padding: 0
+    focusPolicy: Qt.NoFocus
+    Accessible.role: Accessible.Button
+    Accessible.name: qsTr("Close")
+
+    contentItem: IconImage {
+        source: Assets.symbol("xmark.circle.fill")
+        sourceSize: Qt.size(40, 40)
+        color: button.down ? "#5a5a5a" : "gray"
+    }
+}

@@ -1,0 +1,93 @@
+#include "LoginItem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace LoginItem {
+
+QString entryPath()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/autostart/velmora.desktop");
+}
+
+bool isEnabled()
+{
+    return QFile::exists(entryPath());
+}
+
+bool setEnabled(bool enabled)
+{
+    const QString path = entryPath();
+    if (!enabled)
+        return !QFile::exists(path) || QFile::remove(path);
+    const QByteArray text = entry(QCoreApplication::applicationFilePath());
+    if (text.isEmpty() || !QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    // Written beside the entry and renamed into place: a session starting meanwhile never reads half
+    // an entry.
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+}
+
+QByteArray entry(const QString &program)
+{
+    const QString exec = execValue(program);
+    if (exec.isEmpty())
+        return {};
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Velmora\n"
+           "Exec="
+        + exec.toUtf8()
+        + "\n"
+          "Icon=velmora\n"
+          "Terminal=false\n"
+          "X-GNOME-Autostart-enabled=true\n";
+}
+
+QString execValue(const QString &program)
+{
+    if (program.isEmpty())
+        return {};
+    // Quoting first: inside double quotes, " ` $ \ take a backslash; a literal % is doubled.
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : program) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        else if (c == u'%')
+            quoted += u'%';
+        quoted += c;
+    }
+    quoted += u'"';
+    // Then the escapes of a string value, which a reader undoes before it unquotes.
+    QString value;
+    for (const QChar c : std::as_const(quoted)) {
+        switch (c.unicode()) {
+        case u'\\':
+            value += QStringLiteral("\\\\");
+            break;
+        case u'\n':
+            value += QStringLiteral("\\n");
+            break;
+        case u'\t':
+            value += QStringLiteral("\\t");
+            break;
+        case u'\r':
+            value += QStringLiteral("\\r");
+            break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                return {};
+            value += c;
+        }
+    }
+    return value;
+}
+
+} // namespace LoginItem

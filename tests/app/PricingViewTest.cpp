@@ -1,0 +1,189 @@
+#include "Configuration.h"
+#include "PricingScreen.h"
+#include "ScreenWorld.h"
+#include "Workspace.h"
+
+#include <QAbstractItemModelTester>
+#include <QtTest>
+
+using Screen::choose;
+using Screen::click;
+
+// The pricing sheet on the stand-in service: the failure text with Retry until plans arrive, the
+// cards in the service's order, and the purchase, which opens web addresses only.
+class PricingViewTest : public QObject
+{
+    Q_OBJECT
+
+    ScreenWorld m_world;
+    std::unique_ptr<QQuickView> m_view;
+    VelmoraController *m_ctrl = nullptr;
+    QQuickWindow *m_sheet = nullptr;
+    QList<QUrl> m_opened;
+
+    PricingScreen *open()
+    {
+        choose(*m_view, QStringLiteral("pricingItem"));
+        if (!QTest::qWaitForWindowExposed(m_sheet))
+            return nullptr;
+        return Screen::find(m_sheet, QStringLiteral("pricingView"))
+            ->findChild<PricingScreen *>(QStringLiteral("pricingScreen"));
+    }
+    void close() { click(Screen::find(m_sheet, QStringLiteral("pricingClose"))); }
+    [[nodiscard]] int fetches()
+    {
+        return int(m_world.service().requestsTo(QStringLiteral("vpn/plans")).size());
+    }
+    // The texts of the card in that row, one line each, and its Get button.
+    [[nodiscard]] QStringList cardLines(int row) const
+    {
+        QStringList lines;
+        const QQuickItem *card = Screen::find(m_sheet, QStringLiteral("planCard%1").arg(row));
+        for (const QQuickItem *item : card->childItems().value(0)->childItems()) {
+            if (item->inherits("QQuickLabel"))
+                lines.append(item->property("text").toString());
+        }
+        return lines;
+    }
+    // The cards, once the sheet has taken their size.
+    void showsCards() const
+    {
+        QTRY_VERIFY(Screen::find(m_sheet, QStringLiteral("planCards"))->isVisible());
+        const QQuickItem *content = Screen::find(m_sheet, QStringLiteral("pricingView"));
+        QTRY_COMPARE(m_sheet->size(), QSizeF(content->implicitWidth(), content->implicitHeight()).toSize());
+        QTest::qWait(50);
+    }
+    [[nodiscard]] QQuickItem *getButton(int row) const
+    {
+        return Screen::find(Screen::find(m_sheet, QStringLiteral("planCard%1").arg(row)),
+                            QStringLiteral("getButton"));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_world.start());
+        Preferences::setConfigId(1);
+        Workspace::setHandler([this](const QUrl &url) { m_opened.append(url); });
+        m_view = m_world.openMainScreen();
+        QVERIFY(m_view);
+        m_ctrl = ScreenWorld::controllerOf(*m_view);
+        m_sheet = m_view->rootObject()->findChild<QQuickWindow *>(QStringLiteral("pricingSheet"));
+        QVERIFY(m_sheet);
+    }
+
+    void cleanupTestCase() { Workspace::setHandler(nullptr); }
+
+    void init()
+    {
+        m_world.service().clearAnswers();
+        m_world.service().clearRequests();
+        m_opened.clear();
+    }
+
+    void cleanup()
+    {
+        if (m_ctrl->showPricing())
+            close();
+    }
+
+    void failureTextUntilPlansArrive()
+    {
+        StandInService::Answer failed;
+        failed.status = 500;
+        failed.body = "{}";
+        failed.delayMs = 300;
+        m_world.service().answerNext(QStringLiteral("vpn/plans"), failed);
+        PricingScreen *screen = open();
+        QVERIFY(screen);
+        QAbstractItemModelTester tester(screen);
+        // No answer yet: the failure text already, and still after the failed answer.
+        QVERIFY(Screen::find(m_sheet, QStringLiteral("pricingFailure"))->isVisible());
+        QVERIFY(!Screen::find(m_sheet, QStringLiteral("planCards"))->isVisible());
+        QTRY_COMPARE(fetches(), 1);
+        QTest::qWait(500);
+        QVERIFY(Screen::find(m_sheet, QStringLiteral("pricingFailure"))->isVisible());
+        Screen::screenshot(*m_sheet, QStringLiteral("sheet-pricing-failed"));
+
+        click(Screen::find(m_sheet, QStringLiteral("pricingRetry")));
+        QTRY_VERIFY(Screen::find(m_sheet, QStringLiteral("planCards"))->isVisible());
+        QCOMPARE(fetches(), 2);
+        QVERIFY(!Screen::find(m_sheet, QStringLiteral("pricingFailure"))->isVisible());
+        const QStringList benefits{"• 5 devices", "• Unlimited access to all VPN servers",
+                                   "• 24/7 Technical support", "• Premium support"};
+        QCOMPARE(cardLines(0), QStringList({"Monthly", "30 days", "$9.99"}) + benefits);
+        QCOMPARE(cardLines(1), QStringList({"Yearly", "365 days", "$59.99"}) + benefits);
+        QCOMPARE(cardLines(2), QStringList({"Lifetime", "Forever", "$149.99"}) + benefits);
+        QVERIFY(!Screen::find(m_sheet, QStringLiteral("planCard3")));
+        QCOMPARE(getButton(0)->property("text").toString(), QStringLiteral("   Get   "));
+        showsCards();
+        // Grown with its cards, still centred over the main window.
+        QTRY_VERIFY(qAbs(m_sheet->geometry().center().x() - m_view->geometry().center().x()) <= 3);
+        Screen::screenshot(*m_sheet, QStringLiteral("sheet-pricing"));
+
+        // The price line is "$" and the text as it came, whatever that holds.
+        PricingView::Plan odd{"Odd", "7 days", " 4,99 € ", "https://velmora.io/checkout", {}};
+        screen->controller()->setPlans({odd});
+        QCOMPARE(cardLines(0).value(2), QStringLiteral("$ 4,99 € "));
+        // A later empty list brings the failure text back.
+        screen->controller()->setPlans({});
+        QVERIFY(Screen::find(m_sheet, QStringLiteral("pricingFailure"))->isVisible());
+    }
+
+    void eachShowingFetchesAnewAndClosingFreesIt()
+    {
+        QPointer<PricingController> first = open()->controller();
+        QTRY_COMPARE(fetches(), 1);
+        close();
+        QTRY_VERIFY(!first);
+        QPointer<PricingController> second = open()->controller();
+        QVERIFY(second);
+        QTRY_COMPARE(fetches(), 2);
+        QTRY_VERIFY(Screen::find(m_sheet, QStringLiteral("planCards"))->isVisible());
+    }
+
+    void getOpensTheCheckoutPage()
+    {
+        QVERIFY(open());
+        showsCards();
+        click(getButton(1));
+        QCOMPARE(m_opened,
+                 QList<QUrl>{QUrl(QStringLiteral("https://") + Configuration::webHost()
+                                  + QStringLiteral("/checkout?plan=1y&email=ada@example.com"))});
+        QVERIFY(m_ctrl->showPricing());
+    }
+
+    void onlyWebAddressesOpen_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("https") << "https://velmora.io/checkout?plan=1m&email=a@b.c" << true;
+        QTest::newRow("http") << "http://velmora.io/checkout" << true;
+        QTest::newRow("file") << "file:///etc/passwd" << false;
+        QTest::newRow("javascript") << "javascript:alert(1)" << false;
+        QTest::newRow("no host") << "https:///checkout" << false;
+        QTest::newRow("relative") << "/checkout?plan=1m" << false;
+        QTest::newRow("other scheme") << "smb://velmora.io/share" << false;
+        QTest::newRow("line break") << "https://velmora.io/\ncheckout" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+
+    void onlyWebAddressesOpen()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, opens);
+        PricingScreen *screen = open();
+        QVERIFY(screen);
+        // After the sheet's own fetch, which would replace the list.
+        QTRY_VERIFY(!screen->empty());
+        screen->controller()->setPlans({{"Monthly", "30 days", "9.99", address, {}}});
+        showsCards();
+        click(getButton(0));
+        QCOMPARE(m_opened.size(), opens ? 1 : 0);
+        if (opens)
+            QCOMPARE(m_opened.first(), QUrl(address));
+    }
+};
+
+QTEST_MAIN(PricingViewTest)
+#include "PricingViewTest.moc"

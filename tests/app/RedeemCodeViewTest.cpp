@@ -1,0 +1,117 @@
+#include "ScreenWorld.h"
+
+#include <QtTest>
+
+using Screen::choose;
+using Screen::click;
+
+// The redeem sheet on the stand-in service: the code as typed goes out with Redeem or Return, the
+// sheet closes at once, and the main screen's alert tells the answer.
+class RedeemCodeViewTest : public QObject
+{
+    Q_OBJECT
+
+    ScreenWorld m_world;
+    std::unique_ptr<QQuickView> m_view;
+    VelmoraController *m_ctrl = nullptr;
+    QQuickWindow *m_sheet = nullptr;
+
+    void open()
+    {
+        choose(*m_view, QStringLiteral("redeemItem"));
+        QVERIFY(QTest::qWaitForWindowActive(m_sheet));
+        QTRY_VERIFY(Screen::find(m_sheet, QStringLiteral("codeField"))->hasActiveFocus());
+    }
+
+    QList<StandInService::Request> redemptions()
+    {
+        return m_world.service().requestsTo(QStringLiteral("codes/applyByEmail"));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_world.start());
+        Preferences::setConfigId(1);
+        m_view = m_world.openMainScreen();
+        QVERIFY(m_view);
+        m_ctrl = ScreenWorld::controllerOf(*m_view);
+        m_sheet = m_view->rootObject()->findChild<QQuickWindow *>(QStringLiteral("redeemSheet"));
+        QVERIFY(m_sheet);
+    }
+
+    void init() { m_world.service().clearRequests(); }
+
+    void redeemsAndTellsTheAnswer_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("byReturn");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("redeemable, Return")
+            << StandInService::redeemableCode << true << "The code has been applied successfully.";
+        QTest::newRow("used, click") << StandInService::usedCode << false
+                                     << "This code has already been used.";
+        QTest::newRow("withdrawn") << StandInService::voidCode << false
+                                   << "This code is invalid. Please get in touch with support.";
+        QTest::newRow("redeemed before")
+            << StandInService::redeemableCode << true << "This code has already been used.";
+        QTest::newRow("incorrect") << "  lower case " << true << "The code is incorrect. Please try again.";
+        QTest::newRow("empty") << "" << false << "The code is incorrect. Please try again.";
+    }
+
+    void redeemsAndTellsTheAnswer()
+    {
+        QFETCH(QString, code);
+        QFETCH(bool, byReturn);
+        QFETCH(QString, message);
+        open();
+        QVERIFY(m_ctrl->code().isEmpty());
+        Screen::type(m_sheet, code);
+        QCOMPARE(m_ctrl->code(), code);
+        if (QTest::currentDataTag() == QLatin1String("used, click"))
+            Screen::screenshot(*m_sheet, QStringLiteral("sheet-redeem"));
+        if (byReturn)
+            QTest::keyClick(m_sheet, Qt::Key_Return);
+        else
+            click(Screen::find(m_sheet, QStringLiteral("redeemButton")));
+
+        // Closed at once, before the answer.
+        QVERIFY(!m_ctrl->showRedeem());
+        QVERIFY(!m_sheet->isVisible());
+        QObject *alert = m_view->rootObject()->findChild<QObject *>(QStringLiteral("redeemAlert"));
+        QTRY_VERIFY(alert->property("opened").toBool());
+        QCOMPARE(redemptions().size(), 1);
+        QCOMPARE(redemptions().first().formField(QStringLiteral("code")), code);
+        QCOMPARE(Screen::find(*m_view, QStringLiteral("redeemAlertTitle"))->property("text").toString(),
+                 message);
+        if (QTest::currentDataTag() == QLatin1String("redeemable, Return"))
+            Screen::screenshot(*m_view, QStringLiteral("sheet-redeem-alert"));
+        QQuickItem *ok = Screen::dialogButton(alert, QStringLiteral("OK"));
+        QVERIFY(ok);
+        click(ok);
+        QTRY_VERIFY(!m_ctrl->showAlert());
+        QTRY_VERIFY(!alert->property("visible").toBool());
+    }
+
+    void closeButtonNeverRedeems()
+    {
+        open();
+        Screen::type(m_sheet, QStringLiteral("HALF-TYPED"));
+        click(Screen::find(m_sheet, QStringLiteral("redeemClose")));
+        QVERIFY(!m_ctrl->showRedeem());
+        QTest::qWait(200);
+        QVERIFY(redemptions().isEmpty());
+        QVERIFY(!m_ctrl->showAlert());
+        // The typed code stays with the controller until the menu opens the sheet again.
+        QCOMPARE(m_ctrl->code(), QStringLiteral("HALF-TYPED"));
+        open();
+        QCOMPARE(Screen::find(m_sheet, QStringLiteral("codeField"))->property("text").toString(), QString());
+        QTest::keyClick(m_sheet, Qt::Key_Escape);
+        QVERIFY(!m_ctrl->showRedeem());
+        QTest::qWait(200);
+        QVERIFY(redemptions().isEmpty());
+    }
+};
+
+QTEST_MAIN(RedeemCodeViewTest)
+#include "RedeemCodeViewTest.moc"

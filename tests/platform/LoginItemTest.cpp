@@ -1,0 +1,67 @@
+#include "LoginItem.h"
+
+#include <QDir>
+#include <QtTest>
+
+// Where the autostart entry goes and how the program's path is written into it, so that a session
+// starts exactly that program whatever its path holds.
+class LoginItemTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void entryPathFollowsTheConfigHome_data()
+    {
+        QTest::addColumn<QByteArray>("configHome");
+        QTest::addColumn<QString>("path");
+        const QString fallback = QDir::homePath() + QStringLiteral("/.config/autostart/velmora.desktop");
+        QTest::newRow("set") << QByteArray("/tmp/cfg") << "/tmp/cfg/autostart/velmora.desktop";
+        QTest::newRow("empty") << QByteArray("") << fallback;
+        QTest::newRow("relative, which is to be ignored") << QByteArray("cfg") << fallback;
+    }
+
+    void entryPathFollowsTheConfigHome()
+    {
+        QFETCH(QByteArray, configHome);
+        QFETCH(QString, path);
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", configHome);
+        QCOMPARE(LoginItem::entryPath(), path);
+        qputenv("XDG_CONFIG_HOME", previous);
+    }
+
+    // The value as it stands in the file: quoted, then escaped as a string value.
+    void execValueQuotesThePath_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("plain") << "/usr/bin/velmora"
+                               << "\"/usr/bin/velmora\"";
+        QTest::newRow("blank") << "/opt/My Apps/velmora"
+                               << "\"/opt/My Apps/velmora\"";
+        QTest::newRow("dollar") << "/opt/a$HOME/velmora"
+                                << "\"/opt/a\\\\$HOME/velmora\"";
+        QTest::newRow("backslash") << "/opt/a\\b/velmora"
+                                   << "\"/opt/a\\\\\\\\b/velmora\"";
+        QTest::newRow("quote and backtick") << "/opt/\"a`b/velmora"
+                                            << "\"/opt/\\\\\"a\\\\`b/velmora\"";
+        QTest::newRow("percent") << "/opt/100%/velmora"
+                                 << "\"/opt/100%%/velmora\"";
+        QTest::newRow("shell characters") << "/opt/a;b|c&d'e/velmora"
+                                          << "\"/opt/a;b|c&d'e/velmora\"";
+        QTest::newRow("line break and tab") << "/opt/a\nb\tc/velmora"
+                                            << "\"/opt/a\\nb\\tc/velmora\"";
+        QTest::newRow("other control character") << "/opt/a\x01/velmora" << QString();
+        QTest::newRow("none") << "" << QString();
+    }
+
+    void execValueQuotesThePath()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, value);
+        QCOMPARE(LoginItem::execValue(program), value);
+        QCOMPARE(LoginItem::entry(program).isEmpty(), value.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(LoginItemTest)
+#include "LoginItemTest.moc"
