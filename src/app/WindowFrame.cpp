@@ -4,6 +4,8 @@
 
 #include <QScreen>
 
+#include <algorithm>
+
 QRect WindowFrame::keepingLowerLeft(const QRect &frame, const QSize &size, const QRect &available)
 {
     QRect moved(QPoint(frame.left(), frame.top() + frame.height() - size.height()), size);
@@ -37,9 +39,21 @@ void WindowFrame::placeSheet(QWindow *sheet, const QSizeF &size)
     const QWindow *owner = sheet ? sheet->transientParent() : nullptr;
     if (!owner)
         return;
-    const QSize wanted = size.isEmpty() ? sheet->size() : size.toSize();
-    const QRect area = owner->geometry();
-    sheet->setGeometry(QRect(QPoint(area.left() + (area.width() - wanted.width()) / 2, area.top()), wanted));
+    const QMargins margins = sheet->frameMargins();
+    const QSize wanted = (size.isEmpty() ? sheet->size() : size.toSize()).grownBy(margins);
+    const QRect available = owner->screen() ? owner->screen()->availableGeometry() : QRect();
+    sheet->setGeometry(sheetGeometry(owner->frameGeometry(), wanted, available).marginsRemoved(margins));
+}
+
+QRect WindowFrame::sheetGeometry(const QRect &owner, const QSize &size, const QRect &available)
+{
+    QRect sheet(QPoint(owner.left() + (owner.width() - size.width()) / 2, owner.top()), size);
+    if (!available.isValid())
+        return sheet;
+    // A sheet wider than a compact window must not hang off the screen's edge.
+    sheet.moveLeft(std::max(available.left(), std::min(sheet.left(), available.right() + 1 - sheet.width())));
+    sheet.moveTop(std::max(available.top(), std::min(sheet.top(), available.bottom() + 1 - sheet.height())));
+    return sheet;
 }
 
 void WindowFrame::showSheet(QWindow *sheet)

@@ -39,6 +39,28 @@ private Q_SLOTS:
         QCOMPARE(WindowFrame::keepingLowerLeft(frame, size, available), result);
     }
 
+    void sheetGeometry_data()
+    {
+        QTest::addColumn<QRect>("owner");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("result");
+        QTest::newRow("centred") << QRect(100, 50, 800, 600) << QSize(600, 400) << QRect(200, 50, 600, 400);
+        QTest::newRow("compact at the left edge")
+            << QRect(0, 28, 300, 600) << QSize(600, 400) << QRect(0, 28, 600, 400);
+        QTest::newRow("compact at the right edge")
+            << QRect(980, 28, 300, 600) << QSize(600, 400) << QRect(680, 28, 600, 400);
+        QTest::newRow("low on the screen")
+            << QRect(100, 700, 800, 100) << QSize(600, 400) << QRect(200, 400, 600, 400);
+    }
+
+    void sheetGeometry()
+    {
+        QFETCH(QRect, owner);
+        QFETCH(QSize, size);
+        QFETCH(QRect, result);
+        QCOMPARE(WindowFrame::sheetGeometry(owner, size, QRect(0, 0, 1280, 800)), result);
+    }
+
     // The size is the frame's, title bar and borders included, and it comes after the given turns.
     void resizeLater()
     {
