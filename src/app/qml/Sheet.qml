@@ -35,10 +35,8 @@ Window {
     onShownChanged: present()
     onContentSizeChanged: WindowFrame.placeSheet(sheet, contentSize)
     Component.onCompleted: if (shown) present()
-    onClosing: (close) => {
-        close.accepted = false
-        sheet.dismissed()
-    }
+    // Accepted, so that quitting the application is never held up by a sheet.
+    onClosing: sheet.dismissed()
 
     Loader {
         id: body
