@@ -8,6 +8,7 @@
 #include "UserDefaults.h"
 #include "VelmoraController.h"
 #include "Workspace.h"
+#include "WorldMap.h"
 
 #include <QtTest>
 
@@ -113,6 +114,13 @@ private Q_SLOTS:
         QCOMPARE(map->isVisible(), !compact);
         QCOMPARE(find(*view, QStringLiteral("leftColumn"))->width(),
                  qMin(300.0, view->rootObject()->width()));
+        // The map fills the column beside the list in the full layout, a marker for every region.
+        const auto *worldMap = find<WorldMap>(*view, QStringLiteral("regionMap"));
+        QCOMPARE(worldMap != nullptr, !compact);
+        if (worldMap) {
+            QCOMPARE(worldMap->width(), view->rootObject()->width() - 300);
+            QCOMPARE(worldMap->markers().size(), controllerOf(*view)->regions().size());
+        }
         if (!compact)
             QCOMPARE(plan->property("text").toString(), QStringLiteral("Current Plan: Trial"));
         if (QTest::currentDataTag() != QLatin1String("compact"))

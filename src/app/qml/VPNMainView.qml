@@ -109,12 +109,16 @@ Item {
                     }
                 }
 
-                // The map's place.
-                Item {
+                // The map, made only for the full layout.
+                Loader {
                     objectName: "mapColumn"
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     visible: !mainScreen.compact
+                    active: visible
+                    sourceComponent: MapView {
+                        ctrl: root.ctrl
+                    }
                 }
             }
         }
