@@ -7,6 +7,7 @@
 // map_pan
 
 #include "ScreenBench.h"
+#include "Statistics.h"
 #include "WorldMap.h"
 
 #include <QElapsedTimer>
@@ -31,12 +32,6 @@ QList<MapMarker> spreadMarkers(const QList<MapMarker> &catalogue)
         marker.longitude = random.bounded(360.0) - 180;
     }
     return markers;
-}
-
-double percentile(QList<double> values, double share)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(std::min(values.size() - 1, qsizetype(share * double(values.size()))));
 }
 
 // Drags the map right and back by 4 pixels a frame, timing each frame.

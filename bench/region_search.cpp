@@ -6,6 +6,7 @@
 
 #include "RegionListModel.h"
 #include "ScreenBench.h"
+#include "Statistics.h"
 
 #include <QElapsedTimer>
 
@@ -44,9 +45,8 @@ struct Figures
 
 void print(const char *name, std::vector<double> samples)
 {
-    std::sort(samples.begin(), samples.end());
-    std::printf("%-36s median %6.3f   p90 %6.3f   p99 %6.3f   max %6.3f\n", name, samples[samples.size() / 2],
-                samples[samples.size() * 9 / 10], samples[samples.size() * 99 / 100], samples.back());
+    std::printf("%-36s median %6.3f   p90 %6.3f   p99 %6.3f   max %6.3f\n", name, median(samples),
+                percentile(samples, 0.9), percentile(samples, 0.99), percentile(samples, 1.0));
 }
 
 } // namespace

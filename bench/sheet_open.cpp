@@ -8,6 +8,7 @@
 
 #include "PricingController.h"
 #include "ScreenBench.h"
+#include "Statistics.h"
 
 #include <QElapsedTimer>
 #include <QScreen>
@@ -59,12 +60,6 @@ bool closeSheet(VelmoraController *ctrl, const QByteArray &flag, QQuickWindow *s
     const bool closed = QTest::qWaitFor([sheet] { return !sheet->isVisible(); });
     QTest::qWait(20);
     return closed;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "Configuration.h"
 #include "ContentViewModel.h"
 #include "Services.h"
+#include "Statistics.h"
 #include "Updater.h"
 #include "VPNHelper.h"
 
@@ -110,12 +111,6 @@ double startToFirstFrame(const QString &kind, const QString &cache)
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     child.waitForFinished(10000);
     return ms;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "NotificationCenter.h"
 #include "Preferences.h"
 #include "StandInService.h"
+#include "Statistics.h"
 #include "VPNHelper.h"
 #include "VpnConnection.h"
 
@@ -42,12 +43,6 @@ export GNOME_KEYRING_CONTROL; exec "$0" >/dev/null' "$2")sh";
                  QStringLiteral(VELMORA_SOURCE_DIR "/tests/vpn/world"), program});
     shell.waitForFinished(-1);
     return shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : 1;
-}
-
-double median(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
 }
 
 // Runs the event loop until reached; milliseconds since the clock started, or -1 after 20 s.

@@ -1,5 +1,6 @@
 #include "PricingScreen.h"
 
+#include "WebAddress.h"
 #include "Workspace.h"
 
 PricingScreen::PricingScreen(QObject *parent)
@@ -60,12 +61,7 @@ QString PricingScreen::priceLine(const QString &price)
 
 QUrl PricingScreen::checkoutUrl(const QString &purchaseURL)
 {
-    const QUrl url(purchaseURL, QUrl::StrictMode);
-    const QString scheme = url.scheme();
-    if (!url.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
-        || url.host().isEmpty())
-        return {};
-    return url;
+    return WebAddress::http(purchaseURL).value_or(QUrl());
 }
 
 void PricingScreen::retry()
