@@ -10,6 +10,7 @@
 #include "Updater.h"
 #include "VPNHelper.h"
 #include "Workspace.h"
+#include "ZoomGuard.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -43,6 +44,7 @@ void willFinishLaunching()
 
 bool openWindow(QQmlApplicationEngine &engine, ContentViewModel &vm, Services &services, Updater &updater)
 {
+    ZoomGuard::install();
     engine.setInitialProperties({{QStringLiteral("vm"), QVariant::fromValue(&vm)},
                                  {QStringLiteral("services"), QVariant::fromValue(&services)},
                                  {QStringLiteral("updater"), QVariant::fromValue(&updater)}});

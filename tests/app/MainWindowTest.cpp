@@ -1,4 +1,5 @@
 #include "AppWindow.h"
+#include "ScreenWorld.h"
 
 #include "AppDelegate.h"
 #include "AppIcon.h"
@@ -90,6 +91,20 @@ private Q_SLOTS:
         QTRY_COMPARE(shown(), imageOf(QStringLiteral("iconConnected")));
         AppIcon::set(QStringLiteral("../no such image"));
         QTRY_COMPARE(shown(), imageOf(QStringLiteral("AppIconMacOS")));
+    }
+
+    // Neither the main window nor the Settings window can be maximised.
+    void noWindowMaximises()
+    {
+        Screen::verifyNeverMaximised(m_app.window());
+        if (QTest::currentTestFailed())
+            return;
+        m_app.chooseFromApplicationMenu(QStringLiteral("Settings…"));
+        auto *settings = qobject_cast<QWindow *>(
+            m_app.engine().rootObjects().value(0)->findChild<QObject *>(QStringLiteral("settingsWindow")));
+        QVERIFY(settings);
+        QTRY_VERIFY(settings->isExposed());
+        Screen::verifyNeverMaximised(settings);
     }
 
 private:

@@ -186,4 +186,17 @@ inline void screenshot(QQuickWindow &window, const QString &name)
     window.grabWindow().save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }
 
+// Offers no maximise button, and a request to maximise it, from whatever source, is undone.
+inline void verifyNeverMaximised(QWindow *window)
+{
+    QVERIFY(window && window->isVisible());
+    QVERIFY(!window->flags().testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(window->flags().testFlag(Qt::CustomizeWindowHint));
+    QVERIFY(window->flags().testFlag(Qt::WindowCloseButtonHint));
+    const QSize before = window->size();
+    window->showMaximized();
+    QTRY_COMPARE(window->windowStates(), Qt::WindowNoState);
+    QTRY_COMPARE(window->size(), before);
+}
+
 } // namespace Screen

@@ -2,6 +2,7 @@
 
 #include "UserDefaults.h"
 #include "WindowSize.h"
+#include "ZoomGuard.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -24,7 +25,12 @@ class SheetTest : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(m_world.start()); }
+    void initTestCase()
+    {
+        QVERIFY(m_world.start());
+        // As the application does before its window opens.
+        ZoomGuard::install();
+    }
 
     void init()
     {
@@ -135,6 +141,27 @@ private Q_SLOTS:
         QCOMPARE(window->size(), minimum);
         QCOMPARE(window->minimumSize(), minimum);
         QCOMPARE(window->maximumSize(), maximum);
+    }
+
+    void neverMaximised_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QByteArray>("flag");
+        QTest::newRow("redeem") << "redeemSheet" << QByteArray("showRedeem");
+        QTest::newRow("settings") << "settingsSheet" << QByteArray("showSettings");
+        QTest::newRow("pricing") << "pricingSheet" << QByteArray("showPricing");
+    }
+
+    void neverMaximised()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(QByteArray, flag);
+        auto view = m_world.openMainScreen();
+        QVERIFY(view);
+        QQuickWindow *window = sheetOf(*view, sheet);
+        ScreenWorld::controllerOf(*view)->setProperty(flag, true);
+        QTRY_VERIFY(window->isExposed());
+        Screen::verifyNeverMaximised(window);
     }
 };
 

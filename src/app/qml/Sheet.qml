@@ -19,7 +19,8 @@ Window {
     signal dismissed()
 
     modality: Qt.WindowModal
-    flags: Qt.Dialog
+    // A title and a close button, but no maximise button.
+    flags: Qt.Dialog | Qt.CustomizeWindowHint | Qt.WindowTitleHint | Qt.WindowCloseButtonHint
     visible: false
 
     function present() {
