@@ -18,7 +18,32 @@ QString entryPath()
 
 bool isEnabled()
 {
-    return QFile::exists(entryPath());
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // A real entry is a few hundred bytes; the rest of a huge file is not read.
+    return startsProgram(file.read(64 * 1024));
+}
+
+bool startsProgram(const QByteArray &entry)
+{
+    bool inMainGroup = false;
+    for (const QByteArray &raw : entry.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('[')) {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (!inMainGroup || equals < 0)
+            continue;
+        const QByteArray key = line.left(equals).trimmed();
+        const QByteArray value = line.mid(equals + 1).trimmed();
+        // The desktop's own startup settings switch an entry off with either key.
+        if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false"))
+            return false;
+    }
+    return true;
 }
 
 bool setEnabled(bool enabled)

@@ -10,8 +10,11 @@ namespace LoginItem {
 // $XDG_CONFIG_HOME/autostart/velmora.desktop, or under ~/.config when that is unset or not absolute.
 [[nodiscard]] QString entryPath();
 
-// Whether the entry is there now.
+// Whether the entry is there now and starts the program when the user logs in.
 [[nodiscard]] bool isEnabled();
+
+// Whether an entry's text starts its program: not when it is hidden or switched off.
+[[nodiscard]] bool startsProgram(const QByteArray &entry);
 
 // Writes the entry for the running program (atomically) or removes it; false when that failed.
 bool setEnabled(bool enabled);

@@ -1,4 +1,5 @@
 #include "AppWindow.h"
+#include "Assets.h"
 
 #include "LoginViewModel.h"
 #include "Preferences.h"
@@ -60,6 +61,9 @@ private Q_SLOTS:
         QCOMPARE(m_app->find(QStringLiteral("emailField"))->property("placeholderText").toString(),
                  QStringLiteral("Email"));
         QVERIFY(!m_app->shows(QStringLiteral("alertMessage")));
+        // The panel is the named colour, drawn as the panel's own.
+        QCOMPARE(m_app->find(QStringLiteral("logoPanel"))->property("color").value<QColor>(),
+                 Assets::rightBarColor());
         m_app->screenshot(QStringLiteral("login-logIn"));
     }
 
@@ -178,13 +182,25 @@ private Q_SLOTS:
         QCOMPARE(mode(), Mode::LogIn);
     }
 
-    void okClosesTheAlert()
+    void alertCloses_data()
     {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("OK") << false;
+        QTest::newRow("Escape") << true;
+    }
+
+    // Like every other alert of the application.
+    void alertCloses()
+    {
+        QFETCH(bool, escape);
         m_app->type(QStringLiteral("emailField"), QStringLiteral("nobody"));
         m_app->click(QStringLiteral("mainButton"));
         QTRY_VERIFY(m_app->shows(QStringLiteral("alertOK")));
         QTest::qWait(300);
-        m_app->click(QStringLiteral("alertOK"));
+        if (escape)
+            m_app->key(Qt::Key_Escape);
+        else
+            m_app->click(QStringLiteral("alertOK"));
         QTRY_VERIFY(!m_app->shows(QStringLiteral("alertMessage")));
         QVERIFY(!controller()->property("loginError").toBool());
         QCOMPARE(controller()->property("loginErrorMsg").toString(), QString());

@@ -1,6 +1,8 @@
 #include "LoginItem.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // Where the autostart entry goes and how the program's path is written into it, so that a session
@@ -60,6 +62,46 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QCOMPARE(LoginItem::execValue(program), value);
         QCOMPARE(LoginItem::entry(program).isEmpty(), value.isEmpty());
+    }
+
+    // An entry the desktop's startup settings switched off starts nothing, so the switch shows it off.
+    void switchedOffEntriesStartNothing_data()
+    {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<bool>("starts");
+        const QByteArray ours = LoginItem::entry(QStringLiteral("/usr/bin/velmora"));
+        QTest::newRow("ours") << ours << true;
+        QTest::newRow("hidden") << ours + "Hidden=true\n" << false;
+        QTest::newRow("hidden, spaced") << ours + "Hidden = true\n" << false;
+        QTest::newRow("not hidden") << ours + "Hidden=false\n" << true;
+        QTest::newRow("switched off")
+            << QByteArray(ours).replace("X-GNOME-Autostart-enabled=true", "X-GNOME-Autostart-enabled=false")
+            << false;
+        QTest::newRow("in another group") << ours + "[Desktop Action x]\nHidden=true\n" << true;
+        QTest::newRow("empty file") << QByteArray() << true;
+    }
+
+    void switchedOffEntriesStartNothing()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(bool, starts);
+        QCOMPARE(LoginItem::startsProgram(entry), starts);
+
+        QTemporaryDir config;
+        const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+        QVERIFY(QDir().mkpath(config.filePath(QStringLiteral("autostart"))));
+        QFile file(LoginItem::entryPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(entry);
+        file.close();
+        QCOMPARE(LoginItem::isEnabled(), starts);
+        // Switching it on writes our own entry again.
+        QVERIFY(LoginItem::setEnabled(true));
+        QVERIFY(LoginItem::isEnabled());
+        QVERIFY(LoginItem::setEnabled(false));
+        QVERIFY(!LoginItem::isEnabled());
+        qputenv("XDG_CONFIG_HOME", previous);
     }
 };
 

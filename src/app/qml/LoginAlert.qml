@@ -14,7 +14,8 @@ Dialog {
     anchors.centerIn: parent
     width: Math.min(360, parent ? parent.width - 40 : 360)
     modal: true
-    closePolicy: Popup.NoAutoClose
+    // An alert: only its button or Escape dismiss it.
+    closePolicy: Popup.CloseOnEscape
     visible: true
 
     Label {
@@ -44,4 +45,5 @@ Dialog {
     }
 
     onOpened: okButton.forceActiveFocus()
+    onClosed: alert.model.dismissAlert()
 }

@@ -113,13 +113,8 @@ Pane {
             objectName: "logoPanel"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            color: "#24407a"
+            color: Assets.rightBarColor
 
-            Image {
-                anchors.fill: parent
-                source: Assets.image("rightBarColor")
-                fillMode: Image.Stretch
-            }
             Image {
                 anchors.fill: parent
                 anchors.margins: 24
