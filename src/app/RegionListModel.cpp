@@ -11,11 +11,12 @@
 
 namespace {
 
-// Letter case by the user's locale, with full mappings, so that "STRASSE" finds "Straße".
+// Letter case by the user's locale, with full mappings, so that "STRASSE" finds "Straße"; then one
+// form of canonically equivalent texts, so that a decomposed "Düsseldorf" finds the composed one.
 QString folded(const QString &text)
 {
     const QLocale locale;
-    return locale.toLower(locale.toUpper(text));
+    return locale.toLower(locale.toUpper(text)).normalized(QString::NormalizationForm_C);
 }
 
 } // namespace
