@@ -93,6 +93,21 @@ private Q_SLOTS:
         QTRY_VERIFY(!alert->property("visible").toBool());
     }
 
+    // The field and the button run from one edge of the sheet to the other.
+    void fieldAndButtonSpanTheSheet()
+    {
+        open();
+        QQuickItem *content = Screen::find(m_sheet, QStringLiteral("redeemCodeView"));
+        for (const char *name : {"codeField", "redeemButton"}) {
+            const QQuickItem *item = Screen::find(m_sheet, QString::fromLatin1(name));
+            const QRectF area = item->mapRectToItem(content, QRectF(0, 0, item->width(), item->height()));
+            QCOMPARE(area.left(), 0.0);
+            QCOMPARE(area.width(), content->width());
+        }
+        QTest::keyClick(m_sheet, Qt::Key_Escape);
+        QVERIFY(!m_ctrl->showRedeem());
+    }
+
     void closeButtonNeverRedeems()
     {
         open();

@@ -111,6 +111,15 @@ private Q_SLOTS:
                 return;
             for (const QString &name : switches)
                 QCOMPARE(isOn(name), name != QLatin1String("launchAtLoginCheck"));
+            // The scroll bar shows before any scrolling, not only while it scrolls.
+            const QQuickItem *bar = nullptr;
+            for (const QQuickItem *child : find(QStringLiteral("settingsScroll"))->childItems()) {
+                if (QByteArray(child->metaObject()->className()).contains("ScrollBar")
+                    && child->property("orientation").toInt() == Qt::Vertical)
+                    bar = child;
+            }
+            QVERIFY(bar && bar->isVisible());
+            QTRY_VERIFY(bar->property("contentItem").value<QQuickItem *>()->opacity() > 0.5);
             Screen::screenshot(*sheet(), QStringLiteral("sheet-settings"));
             for (const QString &name : switches)
                 click(reveal(name));

@@ -53,8 +53,6 @@ Pane {
         TextField {
             objectName: "codeField"
             Layout.fillWidth: true
-            Layout.leftMargin: 20
-            Layout.rightMargin: 20
             focus: true
             topPadding: 10
             bottomPadding: 10
@@ -81,8 +79,6 @@ Pane {
             id: redeemButton
             objectName: "redeemButton"
             Layout.fillWidth: true
-            Layout.leftMargin: 20
-            Layout.rightMargin: 20
             Layout.topMargin: 8
             Layout.bottomMargin: 10
             text: qsTr("Redeem Code")

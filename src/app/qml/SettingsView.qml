@@ -69,7 +69,8 @@ Pane {
             Layout.fillHeight: true
             contentWidth: availableWidth
             contentHeight: rows.implicitHeight + 32
-            ScrollBar.vertical.policy: ScrollBar.AsNeeded
+            // Shown all the time, not only while scrolling.
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
 
             ColumnLayout {
                 id: rows
