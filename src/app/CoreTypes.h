@@ -10,6 +10,7 @@
 #include "VelmoraController.h"
 #include "VpnStatus.h"
 
+#include <QAbstractListModel>
 #include <QtQml/qqml.h>
 
 struct VelmoraControllerForeign
@@ -65,4 +66,20 @@ struct LocationForeign
     Q_GADGET
     QML_FOREIGN(Location)
     QML_VALUE_TYPE(location)
+};
+
+// The list models' bases, which Qt 6.4 describes to no tool: without them the models' own types
+// stay unknown to qmllint.
+struct AbstractItemModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(QAbstractItemModel)
+    QML_ANONYMOUS
+};
+
+struct AbstractListModelForeign
+{
+    Q_GADGET
+    QML_FOREIGN(QAbstractListModel)
+    QML_ANONYMOUS
 };

@@ -40,7 +40,8 @@ ToolButton {
         IconImage {
             Layout.preferredWidth: 26
             Layout.preferredHeight: 26
-            sourceSize: Qt.size(52, 52)
+            sourceSize.width: 52
+            sourceSize.height: 52
             source: Assets.symbol("person.crop.circle.fill")
             color: "#1f6feb"
         }

@@ -16,7 +16,8 @@ AbstractButton {
 
     contentItem: IconImage {
         source: Assets.symbol("xmark.circle.fill")
-        sourceSize: Qt.size(40, 40)
+        sourceSize.width: 40
+        sourceSize.height: 40
         color: button.down ? "#5a5a5a" : "gray"
     }
 }

@@ -34,7 +34,8 @@ ColumnLayout {
                 objectName: "connectImage"
                 anchors.fill: parent
                 source: block.image
-                sourceSize: Qt.size(300, 300)
+                sourceSize.width: 300
+                sourceSize.height: 300
                 fillMode: Image.PreserveAspectFit
             }
 

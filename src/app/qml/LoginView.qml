@@ -61,7 +61,8 @@ Pane {
                 Layout.preferredWidth: 128
                 Layout.preferredHeight: 128
                 source: Assets.image("logo")
-                sourceSize: Qt.size(256, 256)
+                sourceSize.width: 256
+                sourceSize.height: 256
                 fillMode: Image.PreserveAspectFit
             }
             Label {
@@ -119,7 +120,8 @@ Pane {
                 anchors.fill: parent
                 anchors.margins: 24
                 source: Assets.image("rightBarLogo")
-                sourceSize: Qt.size(512, 512)
+                sourceSize.width: 512
+                sourceSize.height: 512
                 fillMode: Image.PreserveAspectFit
             }
         }

@@ -27,6 +27,7 @@ RowLayout {
     }
 
     AbstractButton {
+        id: eye
         objectName: field.objectName + "Eye"
         implicitWidth: 24
         implicitHeight: 24
@@ -37,12 +38,13 @@ RowLayout {
 
         contentItem: IconImage {
             source: Assets.symbol(field.isSecure ? "eye.fill" : "eye.slash.fill")
-            sourceSize: Qt.size(20, 20)
+            sourceSize.width: 20
+            sourceSize.height: 20
             fillMode: Image.PreserveAspectFit
             color: "#8a8a8e"
         }
         background: Rectangle {
-            visible: parent.visualFocus
+            visible: eye.visualFocus
             color: "transparent"
             border.color: "#3b82f6"
             radius: 2

@@ -95,7 +95,8 @@ Pane {
                 Item { Layout.fillWidth: true }
                 IconImage {
                     source: Assets.symbol("arrow.right")
-                    sourceSize: Qt.size(16, 16)
+                    sourceSize.width: 16
+                    sourceSize.height: 16
                     color: "white"
                 }
             }

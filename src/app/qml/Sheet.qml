@@ -13,7 +13,7 @@ Window {
     // Sized by its content rather than by width and height, and kept centred as that grows.
     property bool fitsContent: false
     readonly property size contentSize: fitsContent && body.item
-                                        ? Qt.size(body.item.implicitWidth, body.item.implicitHeight)
+                                        ? Qt.size(body.implicitWidth, body.implicitHeight)
                                         : Qt.size(0, 0)
 
     signal dismissed()

@@ -46,7 +46,8 @@ ColumnLayout {
             anchors.verticalCenter: parent.verticalCenter
             width: 16
             height: 16
-            sourceSize: Qt.size(32, 32)
+            sourceSize.width: 32
+            sourceSize.height: 32
             source: Assets.symbol("magnifyingglass")
         }
 
@@ -64,7 +65,8 @@ ColumnLayout {
             onClicked: searchField.clear()
 
             contentItem: Image {
-                sourceSize: Qt.size(32, 32)
+                sourceSize.width: 32
+                sourceSize.height: 32
                 source: Assets.symbol("xmark.circle.fill")
             }
         }
