@@ -74,12 +74,16 @@ int run(int argc, char *argv[])
     QQmlApplicationEngine engine;
     if (!openWindow(engine, vm, services, updater))
         return 1;
-    if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst()))
+    if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst())) {
         QObject::connect(&instance, &SingleInstance::activated, window, [window] {
             window->show();
             window->raise();
             window->requestActivate();
         });
+        // The map's nodes are built on the render thread.
+        QObject::connect(window, &QQuickWindow::sceneGraphInitialized, window, &CrashReporter::prepareThread,
+                         Qt::DirectConnection);
+    }
     return QGuiApplication::exec();
 }
 

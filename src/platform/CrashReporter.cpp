@@ -37,13 +37,17 @@ constexpr size_t alternateStackSize = 64 * 1024;
 // The thread that crashed first; 0 until one did.
 std::atomic<pid_t> crashedThread{0};
 
-// A thread's own alternate stack, given back as the thread ends.
+// A thread's own alternate stack, given back as the thread ends; a thread that has one already
+// (a sanitizer's) keeps it.
 class AlternateStack
 {
 public:
     AlternateStack()
-        : m_memory(new char[alternateStackSize])
     {
+        stack_t current{};
+        if (sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE))
+            return;
+        m_memory = std::make_unique<char[]>(alternateStackSize);
         stack_t stack{};
         stack.ss_sp = m_memory.get();
         stack.ss_size = alternateStackSize;
@@ -51,6 +55,8 @@ public:
     }
     ~AlternateStack()
     {
+        if (!m_memory)
+            return;
         stack_t off{};
         off.ss_flags = SS_DISABLE;
         sigaltstack(&off, nullptr);
