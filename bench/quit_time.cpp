@@ -3,7 +3,7 @@
 // fresh process each time, with fresh HOME and XDG folders and bus addresses that lead nowhere, on
 // the stand-in service; the keys go through xdotool, so it needs an X display:
 //   cmake --preset release && cmake --build --preset release --target quit_time velmora
-//   xvfb-run -a build/release/bench/quit_time [another build's velmora, to compare]
+//   xvfb-run -a build/release/bench/quit_time [another build's velmora [runs]]
 
 #include "StandInService.h"
 #include "Statistics.h"
@@ -16,12 +16,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
 
-constexpr int runs = 5;
+constexpr int defaultRuns = 5;
 
 QByteArray hostileFeed()
 {
@@ -91,7 +92,7 @@ double quitOnce(StandInService &service, const QString &program)
     QElapsedTimer timer;
     timer.start();
     run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+q")});
-    if (!QTest::qWaitFor([&application] { return application.state() == QProcess::NotRunning; }, 120000))
+    if (!QTest::qWaitFor([&application] { return application.state() == QProcess::NotRunning; }, 600'000))
         return -1;
     return double(timer.nsecsElapsed()) / 1e6;
 }
@@ -106,6 +107,7 @@ int main(int argc, char *argv[])
         return 1;
     service.answerAlways(QLatin1String(StandInService::feedPath), {200, hostileFeed(), 0, false, {}});
     const QString program = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VELMORA_PROGRAM);
+    const int runs = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : defaultRuns;
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         const double ms = quitOnce(service, program);
