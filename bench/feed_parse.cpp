@@ -1,6 +1,6 @@
 // Parse time of hostile update feeds up to the size cap (2 MB), against an honest feed: one element
 // of 190,000 attributes or of as many as fit, and as many elements as fit with just too few
-// attributes to be refused, or just too many.
+// attributes to be refused, or just too many; elements of none give the reader's cost per byte.
 // Build in the release preset: cmake --preset release && cmake --build --preset release --target
 // feed_parse
 
@@ -78,6 +78,7 @@ int main(int argc, char *argv[])
     measure("honest feed, 50 releases", honest(), runs);
     measure("one element of 190,000 attributes", oneCrowdedElement(190'000), runs);
     measure("one element, every attribute that fits", oneCrowdedElement(1 << 30), runs);
+    measure("elements of no attributes", manyFullElements(0), runs);
     measure("elements of 32 attributes", manyFullElements(32), runs);
     measure("elements of 33 attributes", manyFullElements(33), runs);
     return 0;
