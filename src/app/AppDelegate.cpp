@@ -7,6 +7,7 @@
 #include "ContentViewModel.h"
 #include "CrashReporter.h"
 #include "Services.h"
+#include "SingleInstance.h"
 #include "Updater.h"
 #include "VPNHelper.h"
 #include "Workspace.h"
@@ -16,6 +17,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQmlApplicationEngine>
+#include <QQuickWindow>
 #include <QUrl>
 
 namespace {
@@ -59,6 +61,10 @@ int run(int argc, char *argv[])
     QGuiApplication::setApplicationName(QStringLiteral("Velmora"));
     QGuiApplication::setApplicationVersion(Configuration::appVersion());
     QGuiApplication::setDesktopFileName(QStringLiteral("velmora"));
+    // A second launch brings the running copy's window to the front and ends.
+    SingleInstance instance;
+    if (!instance.claim())
+        return 0;
     // Lives as long as the application, and starts before any window opens.
     Updater updater;
     updater.start();
@@ -70,6 +76,16 @@ int run(int argc, char *argv[])
     QQmlApplicationEngine engine;
     if (!openWindow(engine, vm, services, updater))
         return 1;
+    if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().constFirst())) {
+        QObject::connect(&instance, &SingleInstance::activated, window, [window] {
+            window->show();
+            window->raise();
+            window->requestActivate();
+        });
+        // The map's nodes are built on the render thread.
+        QObject::connect(window, &QQuickWindow::sceneGraphInitialized, window, &CrashReporter::prepareThread,
+                         Qt::DirectConnection);
+    }
     return QGuiApplication::exec();
 }
 

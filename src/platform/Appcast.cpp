@@ -12,6 +12,38 @@ namespace {
 constexpr qsizetype maxVersionLength = 64;
 constexpr qsizetype maxUrlLength = 2048;
 constexpr qsizetype maxSignatureLength = 128;
+// Real feeds have a handful of attributes on an element; the reader takes time quadratic in their
+// number, so a crowded element is refused before the reader sees it.
+constexpr int maxAttributes = 32;
+
+// Whether some element has more attributes than maxAttributes. Neither '<' nor any tag can stand
+// inside an attribute value, so each '<' starts afresh and every attribute of a start tag is one
+// '=' outside quotes before its closing '>'. Anything else only counts too many, never too few.
+bool hasCrowdedElement(QStringView text)
+{
+    bool inTag = false;
+    QChar quote;
+    int equals = 0;
+    for (const QChar c : text) {
+        if (c == u'<') {
+            inTag = true;
+            quote = QChar();
+            equals = 0;
+        } else if (!inTag) {
+            continue;
+        } else if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+        } else if (c == u'>') {
+            inTag = false;
+        } else if (c == u'=' && ++equals > maxAttributes) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // Text that reads as it is: nothing that breaks a line, hides or reorders characters.
 bool isPlain(QStringView text, qsizetype maxLength)
@@ -79,7 +111,11 @@ namespace Appcast {
 
 std::optional<QList<Release>> parse(const QByteArray &body)
 {
-    QXmlStreamReader xml(body);
+    // Read as UTF-8, as feeds are written, whatever they declare: what is counted is what is read.
+    const QString text = QString::fromUtf8(body);
+    if (hasCrowdedElement(text))
+        return std::nullopt;
+    QXmlStreamReader xml(text);
     // Names are read as the feed writes them ("sparkle:version"), whatever its prefixes stand for.
     xml.setNamespaceProcessing(false);
     QList<Release> releases;

@@ -22,8 +22,9 @@ struct Release
 };
 
 // The releases of the feed in its order; items without an enclosure are passed over. None when the
-// body is not an RSS document, declares a document type (and with it entities), or has an enclosure
-// whose address, length or versions are missing, malformed, overlong or hold control characters.
+// body is not an RSS document, declares a document type (and with it entities), has an element with
+// more attributes than any real feed has, or has an enclosure whose address, length or versions are
+// missing, malformed, overlong or hold control characters. The body is read as UTF-8.
 [[nodiscard]] std::optional<QList<Release>> parse(const QByteArray &body);
 
 // The release with the highest version, the first of equals; none for an empty list.

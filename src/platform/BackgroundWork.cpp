@@ -1,10 +1,13 @@
 #include "BackgroundWork.h"
 
+#include "CrashReporter.h"
 #include "MainQueue.h"
 
 #include <QCoreApplication>
+#include <QMutex>
 #include <QThreadPool>
 
+#include <array>
 #include <map>
 
 namespace {
@@ -17,15 +20,15 @@ struct Deliveries
     std::map<quint64, std::function<void()>> ready; // by the order of handing in
 };
 
-Deliveries &deliveries()
+Deliveries &deliveries(BackgroundWork::Lane lane)
 {
-    static auto *const instance = new Deliveries;
-    return *instance;
+    static auto *const lanes = new std::array<Deliveries, 2>;
+    return (*lanes)[size_t(lane)];
 }
 
-void deliverReady()
+void deliverReady(BackgroundWork::Lane lane)
 {
-    Deliveries &d = deliveries();
+    Deliveries &d = deliveries(lane);
     for (auto next = d.ready.find(d.delivered); next != d.ready.end(); next = d.ready.find(d.delivered)) {
         const std::function<void()> then = std::move(next->second);
         d.ready.erase(next);
@@ -34,31 +37,61 @@ void deliverReady()
     }
 }
 
+// Whether results can still be posted to the application object: false from its destruction on.
+struct Receiver
+{
+    QMutex mutex;
+    bool open = true;
+};
+
+Receiver &receiver()
+{
+    static auto *const instance = [] {
+        auto *made = new Receiver;
+        qAddPostRoutine([] {
+            const QMutexLocker lock(&receiver().mutex);
+            receiver().open = false;
+        });
+        return made;
+    }();
+    return *instance;
+}
+
+// Never waited for and never freed, unlike Qt's global pool, which the application object waits for
+// as it is destroyed: a long parse left running never holds up quitting.
+QThreadPool &pool()
+{
+    static auto *const instance = new QThreadPool;
+    return *instance;
+}
+
 } // namespace
 
 namespace BackgroundWork::Detail {
 
 void start(std::function<void()> job)
 {
-    static const bool waitsAtExit = [] {
-        // Done while the application object still takes the results it is sent.
-        qAddPostRoutine([] { QThreadPool::globalInstance()->waitForDone(); });
-        return true;
-    }();
-    Q_UNUSED(waitsAtExit);
-    QThreadPool::globalInstance()->start(std::move(job));
+    pool().start([job = std::move(job)]() mutable {
+        CrashReporter::prepareThread();
+        job();
+        job = nullptr;
+    });
 }
 
-void submit(std::function<std::function<void()>()> job)
+void submit(Lane lane, std::function<std::function<void()>()> job)
 {
     Q_ASSERT(MainQueue::isMainThread());
-    const quint64 ticket = deliveries().handedIn++;
-    start([ticket, job = std::move(job)]() mutable {
+    receiver();
+    const quint64 ticket = deliveries(lane).handedIn++;
+    start([lane, ticket, job = std::move(job)]() mutable {
         std::function<void()> then = job();
         job = nullptr;
-        MainQueue::async([ticket, then = std::move(then)]() mutable {
-            deliveries().ready.emplace(ticket, std::move(then));
-            deliverReady();
+        const QMutexLocker lock(&receiver().mutex);
+        if (!receiver().open)
+            return;
+        MainQueue::async([lane, ticket, then = std::move(then)]() mutable {
+            deliveries(lane).ready.emplace(ticket, std::move(then));
+            deliverReady(lane);
         });
     });
 }

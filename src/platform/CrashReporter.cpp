@@ -9,11 +9,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <memory>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -29,7 +32,41 @@ struct Prepared
 Prepared prepared;
 
 // Room for the handler when the crash is a stack overflow.
-alignas(16) char alternateStack[64 * 1024];
+constexpr size_t alternateStackSize = 64 * 1024;
+
+// The thread that crashed first; 0 until one did.
+std::atomic<pid_t> crashedThread{0};
+
+// A thread's own alternate stack, given back as the thread ends; a thread that has one already
+// (a sanitizer's) keeps it.
+class AlternateStack
+{
+public:
+    AlternateStack()
+    {
+        stack_t current{};
+        if (sigaltstack(nullptr, &current) != 0 || !(current.ss_flags & SS_DISABLE))
+            return;
+        m_memory = std::make_unique<char[]>(alternateStackSize);
+        stack_t stack{};
+        stack.ss_sp = m_memory.get();
+        stack.ss_size = alternateStackSize;
+        sigaltstack(&stack, nullptr);
+    }
+    ~AlternateStack()
+    {
+        if (!m_memory)
+            return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+    }
+    AlternateStack(const AlternateStack &) = delete;
+    AlternateStack &operator=(const AlternateStack &) = delete;
+
+private:
+    std::unique_ptr<char[]> m_memory;
+};
 
 const char *signalName(int signal)
 {
@@ -74,8 +111,16 @@ void copyInto(char *target, size_t size, const QByteArray &text)
 
 void onFatalSignal(int signal)
 {
+    const pid_t self = pid_t(::syscall(SYS_gettid));
+    pid_t none = 0;
+    if (!crashedThread.compare_exchange_strong(none, self) && none != self) {
+        // Another thread is writing the report and then ends the process; this one waits for that.
+        for (;;)
+            ::pause();
+    }
     const int saved = errno;
-    const int fd = ::open(prepared.path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A file of its own: never one that is there already, nor a link.
+    const int fd = ::open(prepared.path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
         writeText(fd, prepared.header);
         writeText(fd, "Signal: ");
@@ -89,8 +134,9 @@ void onFatalSignal(int signal)
         writeText(STDERR_FILENO, "\n");
     }
     errno = saved;
-    // The handler was reset on entry: raised again, the signal ends the process the default way as
-    // soon as the handler returns.
+    // Raised again with the default action, the signal ends the process the default way as soon as
+    // the handler returns.
+    ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
 
@@ -130,19 +176,22 @@ void configure()
     void *frame[1];
     backtrace(frame, 1);
 
-    stack_t stack{};
-    stack.ss_sp = alternateStack;
-    stack.ss_size = sizeof alternateStack;
-    sigaltstack(&stack, nullptr);
+    prepareThread();
 
     struct sigaction action
     {
     };
     action.sa_handler = onFatalSignal;
-    action.sa_flags = SA_RESETHAND | SA_ONSTACK;
+    action.sa_flags = SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     for (const int signal : fatalSignals)
         sigaction(signal, &action, nullptr);
+}
+
+void prepareThread()
+{
+    static thread_local const AlternateStack stack;
+    Q_UNUSED(stack);
 }
 
 } // namespace CrashReporter

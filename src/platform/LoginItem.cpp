@@ -4,7 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
 
 namespace LoginItem {
 
@@ -50,14 +54,19 @@ bool setEnabled(bool enabled)
 {
     const QString path = entryPath();
     if (!enabled)
-        return !QFile::exists(path) || QFile::remove(path);
+        return ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT;
     const QByteArray text = entry(QCoreApplication::applicationFilePath());
     if (text.isEmpty() || !QDir().mkpath(QFileInfo(path).path()))
         return false;
-    // Written beside the entry and renamed into place: a session starting meanwhile never reads half
-    // an entry.
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    // Written to a fresh file beside the entry and renamed over it: a session starting meanwhile never
+    // reads half an entry, and a link planted in the entry's place is replaced, never written through.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open() || file.write(text) != text.size() || !file.flush()
+        || !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther)
+        || ::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0)
+        return false;
+    file.setAutoRemove(false);
+    return true;
 }
 
 QByteArray entry(const QString &program)

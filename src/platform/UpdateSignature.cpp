@@ -1,6 +1,6 @@
 #include "UpdateSignature.h"
 
-#include <QFile>
+#include <QFileDevice>
 
 #include <openssl/evp.h>
 
@@ -24,16 +24,13 @@ std::optional<QByteArray> decoded(const QByteArray &base64, qsizetype size)
 
 namespace UpdateSignature {
 
-bool verify(const QString &filePath, const QByteArray &signature, const QByteArray &publicKey)
+bool verify(QFileDevice &file, const QByteArray &signature, const QByteArray &publicKey)
 {
     const std::optional<QByteArray> rawKey = decoded(publicKey, keySize);
     const std::optional<QByteArray> rawSignature = decoded(signature, signatureSize);
-    if (!rawKey || !rawSignature)
+    if (!rawKey || !rawSignature || !file.isReadable())
         return false;
 
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
     // Ed25519 signs the message whole: the file is mapped rather than read into memory.
     static const uchar nothing = 0;
     const qint64 size = file.size();

@@ -1,6 +1,7 @@
 #include "Updater.h"
 
 #include "BackgroundWork.h"
+#include "PartialDownload.h"
 #include "UpdateSignature.h"
 #include "UserDefaults.h"
 #include "VersionComparison.h"
@@ -12,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 
@@ -37,12 +39,20 @@ QString downloadName(const QUrl &url)
     return QStringLiteral("Velmora-update") + (kind != kinds.cend() ? *kind : QString());
 }
 
-QString partialPath()
-{
-    return QDir(Updater::downloadFolder()).filePath(QStringLiteral("Velmora-update.part"));
-}
-
 } // namespace
+
+Updater::Check Updater::checkFile(int handle, const Appcast::Release &release, const QByteArray &publicKey)
+{
+    QFile file;
+    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return Check::WrongSignature;
+    }
+    if (file.size() != release.length)
+        return Check::WrongSize;
+    return UpdateSignature::verify(file, release.edSignature, publicKey) ? Check::Valid
+                                                                         : Check::WrongSignature;
+}
 
 Updater::Updater(const QString &runningVersion, QObject *parent)
     : QObject(parent)
@@ -54,17 +64,16 @@ Updater::Updater(const QString &runningVersion, QObject *parent)
     connect(&m_automaticCheck, &QTimer::timeout, this, [this] { check(Origin::Automatic); });
 }
 
-Updater::~Updater()
-{
-    if (m_download)
-        discardDownload();
-}
+Updater::~Updater() = default;
 
 void Updater::start()
 {
     if (m_started)
         return;
     m_started = true;
+    // What a copy ended by a signal left behind; a running copy's own file stays. Off the main thread,
+    // so that the window's first frame never waits for the folder.
+    BackgroundWork::start([folder = downloadFolder()] { PartialDownload::removeStale(folder); });
     Q_EMIT canCheckForUpdatesChanged();
     schedule();
 }
@@ -136,11 +145,12 @@ void Updater::feedFetched(Origin origin, const HttpFetch::Result &result)
 {
     switch (result.failure) {
     case HttpFetch::Failure::None:
-        BackgroundWork::run([body = result.body] { return Appcast::parse(body); },
-                            [self = QPointer(this), origin](const auto &releases) {
-                                if (self)
-                                    self->feedRead(origin, releases);
-                            });
+        BackgroundWork::run(
+            BackgroundWork::Lane::Updates, [body = result.body] { return Appcast::parse(body); },
+            [self = QPointer(this), origin](const auto &releases) {
+                if (self)
+                    self->feedRead(origin, releases);
+            });
         return;
     case HttpFetch::Failure::TimedOut:
         endCheck(origin, failure(tr("The update feed did not answer in time.")));
@@ -186,54 +196,55 @@ void Updater::download(const Appcast::Release &release)
         end(failure(tr("The update is too large to download.")));
         return;
     }
-    m_download = std::make_unique<QFile>(partialPath());
-    if (!QDir().mkpath(downloadFolder()) || !m_download->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        discardDownload();
+    if (QDir().mkpath(downloadFolder()))
+        m_download = PartialDownload::create(downloadFolder());
+    if (!m_download) {
         end(failure(tr("The update could not be downloaded.")));
         return;
     }
     new HttpFetch(m_network, release.url, {release.length, m_transferTimeout, downloadDeadline},
-                  m_download.get(),
+                  &m_download->file(),
                   [this, release](const HttpFetch::Result &result) { downloaded(release, result); });
 }
 
 void Updater::downloaded(const Appcast::Release &release, const HttpFetch::Result &result)
 {
-    m_download->close();
+    m_download->file().flush();
     const bool complete = result.failure == HttpFetch::Failure::None;
     if (result.failure == HttpFetch::Failure::TooLarge || (complete && result.size != release.length)) {
-        discardDownload();
-        end(failure(tr("The downloaded update does not have the size the update feed gives. "
-                       "It has been deleted.")));
+        m_download.reset();
+        end(failure(wrongSize()));
         return;
     }
-    if (!complete) {
-        discardDownload();
+    const int handle = complete ? m_download->duplicateHandle() : -1;
+    if (handle < 0) {
+        m_download.reset();
         end(failure(tr("The update could not be downloaded.")));
         return;
     }
     BackgroundWork::run(
-        [path = m_download->fileName(), signature = release.edSignature,
-         key = Configuration::updatePublicKey().toLatin1()] {
-            return UpdateSignature::verify(path, signature, key);
+        BackgroundWork::Lane::Updates,
+        [handle, release, key = Configuration::updatePublicKey().toLatin1()] {
+            return checkFile(handle, release, key);
         },
-        [self = QPointer(this), release](bool valid) {
+        [self = QPointer(this), release](Check checked) {
             if (self)
-                self->verified(release, valid);
+                self->verified(release, checked);
         });
 }
 
-void Updater::verified(const Appcast::Release &release, bool valid)
+void Updater::verified(const Appcast::Release &release, Check checked)
 {
-    if (!valid) {
-        discardDownload();
-        end(failure(tr("The downloaded update's signature is not valid. It has been deleted.")));
+    if (checked != Check::Valid) {
+        m_download.reset();
+        end(failure(checked == Check::WrongSize
+                        ? wrongSize()
+                        : tr("The downloaded update's signature is not valid. It has been deleted.")));
         return;
     }
     const QString path = QDir(downloadFolder()).filePath(downloadName(release.url));
-    QFile::remove(path);
-    if (!m_download->rename(path)) {
-        discardDownload();
+    if (!m_download->keepAs(path)) {
+        m_download.reset();
         end(failure(tr("The update could not be downloaded.")));
         return;
     }
@@ -300,9 +311,7 @@ void Updater::schedule()
     m_automaticCheck.start(due);
 }
 
-void Updater::discardDownload()
+QString Updater::wrongSize()
 {
-    m_download->close();
-    m_download->remove();
-    m_download.reset();
+    return tr("The downloaded update does not have the size the update feed gives. It has been deleted.");
 }

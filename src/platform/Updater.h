@@ -18,7 +18,7 @@
 #include <memory>
 #include <optional>
 
-class QFile;
+class PartialDownload;
 
 class Updater : public QObject
 {
@@ -35,7 +35,7 @@ public:
     ~Updater() override;
 
     // Lets checks begin: canCheckForUpdates turns true and, with automatic checks on, the first of
-    // them runs on a later turn.
+    // them runs on a later turn. Partial downloads that no running copy holds are removed.
     void start();
 
     // False before start() and while a check or a download runs.
@@ -67,13 +67,19 @@ Q_SIGNALS:
 
 private:
     enum class Origin { User, Automatic };
+    enum class Check { Valid, WrongSize, WrongSignature };
+
+    // On a pool thread, on the bytes of the open file handle (closed here), which nothing else writes:
+    // what is checked is what is kept.
+    [[nodiscard]] static Check checkFile(int handle, const Appcast::Release &release,
+                                         const QByteArray &publicKey);
 
     void check(Origin origin);
     void feedFetched(Origin origin, const HttpFetch::Result &result);
     void feedRead(Origin origin, const std::optional<QList<Appcast::Release>> &releases);
     void download(const Appcast::Release &release);
     void downloaded(const Appcast::Release &release, const HttpFetch::Result &result);
-    void verified(const Appcast::Release &release, bool valid);
+    void verified(const Appcast::Release &release, Check checked);
     [[nodiscard]] UpdateOutcome failure(const QString &message) const;
     [[nodiscard]] UpdateOutcome available(const Appcast::Release &release) const;
     // Ends a check with an outcome that only a check the user asked for tells.
@@ -83,14 +89,13 @@ private:
     void end(const std::optional<UpdateOutcome> &outcome);
     void setBusy(bool busy);
     void schedule();
-    // Removes the partly or wrongly downloaded file.
-    void discardDownload();
+    [[nodiscard]] static QString wrongSize();
 
     const QString m_runningVersion;
     QNetworkAccessManager m_network;
     QTimer m_automaticCheck;
     QElapsedTimer m_sinceLastCheck;
-    std::unique_ptr<QFile> m_download;
+    std::unique_ptr<PartialDownload> m_download;
     std::chrono::milliseconds m_transferTimeout{10'000};
     std::chrono::milliseconds m_checkInterval{std::chrono::hours(24)};
     bool m_started = false;

@@ -13,6 +13,23 @@ QByteArray feedWith(const QByteArray &enclosure)
         + enclosure + "/></item></channel></rss>";
 }
 
+// count attributes a0="" a1="" ... in that order.
+QByteArray attributes(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += " a" + QByteArray::number(i) + "=\"\"";
+    return text;
+}
+
+// text in UTF-16 with its byte order mark, which a reader would take for what it declares.
+QByteArray utf16(const QByteArray &text)
+{
+    const QString decoded = QString::fromUtf8(text);
+    return QByteArray("\xff\xfe")
+        + QByteArray(reinterpret_cast<const char *>(decoded.utf16()), decoded.size() * 2);
+}
+
 const QByteArray goodEnclosure = "url=\"https://velmora.io/linux/Velmora-1.2.tar.gz\" length=\"1234\" "
                                  "type=\"application/octet-stream\" sparkle:version=\"1.2.0\" "
                                  "sparkle:shortVersionString=\"1.2\" sparkle:edSignature=\"c2lnbmF0dXJl\"";
@@ -140,6 +157,37 @@ private Q_SLOTS:
             << QByteArray("<rss><channel><item><enclosure url=\"https://velmora.io/x\" length=\"1\" "
                           "sparkle:version=\"1.2\"/></item><item><enclosure url=\"ftp://velmora.io/x\" "
                           "length=\"1\" sparkle:version=\"1.3\"/></item></channel></rss>");
+    }
+
+    // The reader's time grows with the square of an element's attributes: more than a real feed has
+    // are refused before it reads them, wherever they stand and however they are dressed.
+    void crowdedElements_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("read");
+        const QByteArray channel = "<rss><channel><title>Velmora</title>";
+        QTest::newRow("32 on an element") << channel + "<x" + attributes(32) + "/></channel></rss>" << true;
+        QTest::newRow("33 on an element") << channel + "<x" + attributes(33) + "/></channel></rss>" << false;
+        QTest::newRow("33 on the enclosure") << feedWith(goodEnclosure + attributes(29)) << false;
+        QTest::newRow("190,000 on an element")
+            << channel + "<x" + attributes(190'000) + "/></channel></rss>" << false;
+        QTest::newRow("after a '>' in a value")
+            << channel + "<x b=\">\"" + attributes(32) + "/></channel></rss>" << false;
+        QTest::newRow("after a quote in a comment")
+            << channel + "<!-- \" --><x" + attributes(33) + "/></channel></rss>" << false;
+        QTest::newRow("after a quote in text")
+            << channel + "<title>\"</title><x" + attributes(33) + "/></channel></rss>" << false;
+        QTest::newRow("in UTF-16") << utf16(channel + "<x" + attributes(33) + "/></channel></rss>") << false;
+        QTest::newRow("many equals signs in text")
+            << channel + "<description>" + QByteArray("a=b ").repeated(100) + "</description></channel></rss>"
+            << true;
+    }
+
+    void crowdedElements()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, read);
+        QCOMPARE(Appcast::parse(body).has_value(), read);
     }
 
     void refused()

@@ -103,6 +103,53 @@ private Q_SLOTS:
         QVERIFY(!LoginItem::isEnabled());
         qputenv("XDG_CONFIG_HOME", previous);
     }
+
+    // A link planted where the entry goes is replaced on, and removed on off; what it leads to stays.
+    void plantedLinkIsNeverFollowed_data()
+    {
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("to a file") << true;
+        QTest::newRow("to nothing") << false;
+    }
+
+    void plantedLinkIsNeverFollowed()
+    {
+        QFETCH(bool, targetExists);
+        const QString path = LoginItem::entryPath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        const QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("precious"));
+        const auto plant = [&] {
+            QFile::remove(path);
+            return QFile::link(target, path);
+        };
+        if (targetExists) {
+            QFile precious(target);
+            QVERIFY(precious.open(QIODevice::WriteOnly));
+            precious.write("precious\n");
+        }
+
+        QVERIFY(plant());
+        QVERIFY(LoginItem::setEnabled(true));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QFile entry(path);
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        QCOMPARE(entry.readAll(), LoginItem::entry(QCoreApplication::applicationFilePath()));
+        QCOMPARE(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 QStringList{QStringLiteral("velmora.desktop")});
+
+        QVERIFY(plant());
+        QVERIFY(LoginItem::setEnabled(false));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QVERIFY(!LoginItem::isEnabled());
+
+        QCOMPARE(QFile::exists(target), targetExists);
+        if (targetExists) {
+            QFile precious(target);
+            QVERIFY(precious.open(QIODevice::ReadOnly));
+            QCOMPARE(precious.readAll(), QByteArray("precious\n"));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(LoginItemTest)

@@ -44,15 +44,16 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QCOMPARE(file.write(onDisk), onDisk.size());
         file.close();
-        QCOMPARE(UpdateSignature::verify(path, signature.isNull() ? m_key.sign(original) : signature,
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(UpdateSignature::verify(file, signature.isNull() ? m_key.sign(original) : signature,
                                          publicKey.isNull() ? m_key.publicKey() : publicKey),
                  valid);
     }
 
-    void missingFileFails()
+    void unopenedFileFails()
     {
-        QVERIFY(!UpdateSignature::verify(m_dir.filePath(QStringLiteral("absent")), m_key.sign({}),
-                                         m_key.publicKey()));
+        QFile absent(m_dir.filePath(QStringLiteral("absent")));
+        QVERIFY(!UpdateSignature::verify(absent, m_key.sign({}), m_key.publicKey()));
     }
 
 private:

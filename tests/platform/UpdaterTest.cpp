@@ -4,8 +4,15 @@
 #include "UserDefaults.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using Kind = UpdateOutcome::Kind;
@@ -25,6 +32,25 @@ StandInService::Answer answer(int status, const QByteArray &body, int delayMs = 
 QStringList downloads()
 {
     return QDir(Updater::downloadFolder()).entryList(QDir::Files);
+}
+
+// Set for the copies of this program that play the application's updater.
+const char *const copyVariable = "UPDATER_TEST_COPY";
+
+// An updater of version 1.0.0 with automatic checks and downloads: prints how its first alert ended
+// ("<kind> <message>") and ends.
+int runCopy(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Updater updater(QStringLiteral("1.0.0"));
+    updater.setAutomaticallyChecksForUpdates(true);
+    updater.setAutomaticallyDownloadsUpdates(true);
+    QObject::connect(&updater, &Updater::alert, &app, [](const UpdateOutcome &outcome) {
+        std::printf("%d %s\n", int(outcome.kind), qPrintable(outcome.message));
+        QCoreApplication::quit();
+    });
+    updater.start();
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -202,6 +228,111 @@ private Q_SLOTS:
         QCOMPARE(kept.readAll(), release.file);
     }
 
+    // Two copies started at once download the same release; when the feed gives one of them other
+    // bytes of the same length, only the signed bytes are kept, and each copy says what it got.
+    void twoCopiesDownloadingAtOnce_data()
+    {
+        QTest::addColumn<bool>("honest");
+        QTest::newRow("honest feed") << true;
+        QTest::newRow("other bytes for one download") << false;
+    }
+
+    void twoCopiesDownloadingAtOnce()
+    {
+        QFETCH(bool, honest);
+        QByteArray forged = release.file;
+        forged[10] = 'X';
+        // Slow enough that both downloads run at the same time.
+        if (!honest)
+            m_service.answerNext(QLatin1String(StandInService::releasePath), answer(200, forged, 1000));
+        m_service.answerAlways(QLatin1String(StandInService::releasePath), answer(200, release.file, 1000));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QLatin1String(copyVariable), QStringLiteral("1"));
+        QProcess copies[2];
+        for (QProcess &copy : copies) {
+            copy.setProcessEnvironment(environment);
+            copy.start(QCoreApplication::applicationFilePath());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            copies[0].state() == QProcess::NotRunning && copies[1].state() == QProcess::NotRunning, 20000);
+
+        QStringList said;
+        for (QProcess &copy : copies) {
+            QCOMPARE(copy.exitCode(), 0);
+            said.append(QString::fromUtf8(copy.readAllStandardOutput()).trimmed());
+        }
+        said.sort();
+        const QString downloaded = QString::number(int(Kind::Downloaded));
+        const QString invalid = QString::number(int(Kind::Failed))
+            + QStringLiteral(" The downloaded update's signature is not valid. It has been deleted.");
+        QCOMPARE(said, honest ? QStringList({downloaded, downloaded}) : QStringList({downloaded, invalid}));
+        QCOMPARE(m_service.requestsTo(QLatin1String(StandInService::releasePath)).size(), 2);
+        QCOMPARE(downloads(), QStringList{QStringLiteral("Velmora-update.tar.gz")});
+        QFile kept(QDir(Updater::downloadFolder()).filePath(QStringLiteral("Velmora-update.tar.gz")));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), release.file);
+    }
+
+    // Links planted in the download folder under any name the updater ever used lead nowhere.
+    void plantedLinksAreNeverWrittenThrough()
+    {
+        const QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("precious"));
+        QFile precious(target);
+        QVERIFY(precious.open(QIODevice::WriteOnly));
+        precious.write("precious\n");
+        precious.close();
+        const QDir folder(Updater::downloadFolder());
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        QVERIFY(QFile::link(target, folder.filePath(QStringLiteral("Velmora-update.part"))));
+
+        const UpdateOutcome outcome = firstAlert(true, true);
+        QCOMPARE(outcome.kind, Kind::Downloaded);
+        QVERIFY(precious.open(QIODevice::ReadOnly));
+        QCOMPARE(precious.readAll(), QByteArray("precious\n"));
+        QFile kept(outcome.filePath);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), release.file);
+        QCOMPARE(kept.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther),
+                 QFile::Permissions());
+    }
+
+    // What a copy ended by a signal left behind goes at the next start; what a running copy holds,
+    // links and files of other names stay.
+    void stalePartialDownloadsAreRemovedAtStart()
+    {
+        const QDir folder(Updater::downloadFolder());
+        QVERIFY(folder.mkpath(QStringLiteral(".")));
+        const QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("precious"));
+        const auto make = [&folder](const QString &name) {
+            QFile file(folder.filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write("partial") == 7;
+        };
+        QVERIFY(make(QStringLiteral("Velmora-update-Ab12Cd.part")));
+        QVERIFY(make(QStringLiteral("Velmora-update-Held01.part")));
+        QVERIFY(make(QStringLiteral("notes.part")));
+        QVERIFY(make(QStringLiteral("Velmora-update.tar.gz")));
+        QVERIFY(QFile::copy(folder.filePath(QStringLiteral("notes.part")), target));
+        QVERIFY(QFile::link(target, folder.filePath(QStringLiteral("Velmora-update-Link01.part"))));
+        // Held the way a running copy holds its download.
+        const int held =
+            ::open(QFile::encodeName(folder.filePath(QStringLiteral("Velmora-update-Held01.part"))),
+                   O_RDONLY | O_CLOEXEC);
+        QVERIFY(held >= 0);
+        QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+        Updater updater;
+        updater.start();
+        QTRY_VERIFY(!folder.exists(QStringLiteral("Velmora-update-Ab12Cd.part")));
+        QTest::qWait(100);
+        ::close(held);
+        QCOMPARE(folder.entryList(QDir::Files | QDir::System, QDir::Name),
+                 QStringList({"Velmora-update-Held01.part", "Velmora-update-Link01.part",
+                              "Velmora-update.tar.gz", "notes.part"}));
+        QVERIFY(QFile::exists(target));
+    }
+
     // Only an automatic check downloads, only when told to, and only with a key to check the file with.
     void offeredWithoutDownloading_data()
     {
@@ -360,5 +491,12 @@ private:
     QByteArray m_key;
 };
 
-QTEST_GUILESS_MAIN(UpdaterTest)
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsSet(copyVariable))
+        return runCopy(argc, argv);
+    QCoreApplication app(argc, argv);
+    UpdaterTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "UpdaterTest.moc"
