@@ -1,8 +1,10 @@
 #include "VpnConnection.h"
 
+#include "Console.h"
 #include "MainQueue.h"
 #include "NetworkManagerDBus.h"
 #include "NotificationCenter.h"
+#include "TunnelWatch.h"
 #include "VpnError.h"
 
 #include <QDBusArgument>
@@ -41,8 +43,10 @@ QList<QDBusObjectPath> objectPaths(const QVariant &value)
 VpnConnection::VpnConnection(const QDBusConnection &bus, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
+    , m_tunnel(new TunnelWatch(bus, this))
 {
     nm::registerTypes();
+    connect(m_tunnel, &TunnelWatch::tunnelDead, this, &VpnConnection::onTunnelDead);
     setBus(bus);
 }
 
@@ -97,6 +101,13 @@ void VpnConnection::startVPNTunnel(StartCompletion completion)
                  // Signals of the new active connection may have come before this reply: read it whole.
                  resync([completion] { completion(std::nullopt); });
              });
+}
+
+void VpnConnection::onTunnelDead()
+{
+    // NetworkManager keeps the VPN activated: taken down here, the status tells the truth.
+    Console::print(QStringLiteral("The VPN tunnel no longer answers: disconnecting."));
+    stopVPNTunnel();
 }
 
 void VpnConnection::stopVPNTunnel()
@@ -211,5 +222,9 @@ void VpnConnection::updateStatus()
     if (status == m_status)
         return;
     m_status = status;
+    if (status == VpnStatus::Connected)
+        m_tunnel->watch(m_bus, m_activePath);
+    else
+        m_tunnel->stop();
     NotificationCenter::defaultCenter().post(statusDidChangeNotification, this);
 }

@@ -14,6 +14,7 @@
 
 class QDBusMessage;
 class QDBusServiceWatcher;
+class TunnelWatch;
 
 class VpnConnection : public QObject
 {
@@ -55,9 +56,11 @@ private:
     [[nodiscard]] VpnStatus currentStatus() const;
     // Posts the notification when the status has changed.
     void updateStatus();
+    void onTunnelDead();
 
     QDBusConnection m_bus;
     QDBusServiceWatcher *m_watcher = nullptr;
+    TunnelWatch *m_tunnel;
     QString m_profilePath;
     QString m_profileUuid;
     bool m_enabled = false;

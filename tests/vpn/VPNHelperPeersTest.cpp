@@ -6,17 +6,20 @@
 #include "SystemVpnManager.h"
 #include "VPNHelper.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 namespace peers = NetworkManagerPeers;
 
-// The helper when the peers around it fail: NetworkManager restarted, the system bus lost.
+// The helper when the peers around it fail: the responder killed, NetworkManager restarted, the
+// system bus lost. Runs in the world's client namespace, beside NetworkManager.
 class VPNHelperPeersTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
     void cleanup();
+    void deadResponderEndsTheTunnel();
     void restartedNetworkManagerFindsTheProfileAndAsksTheAgent();
     void lostSystemBusShowsAndIsJoinedAgain();
 
@@ -77,6 +80,20 @@ void VPNHelperPeersTest::restartedNetworkManagerFindsTheProfileAndAsksTheAgent()
     // The very profile starts, with the password from the agent.
     connectAndCarryTraffic();
     QCOMPARE(peers::velmoraProfiles(m_world).size(), 1);
+}
+
+void VPNHelperPeersTest::deadResponderEndsTheTunnel()
+{
+    connectAndCarryTraffic();
+    Console::Capture capture;
+    QElapsedTimer sinceDeath;
+    QVERIFY(peers::restartInWorld(QStringLiteral("responder-down")));
+    sinceDeath.start();
+    QTRY_VERIFY_WITH_TIMEOUT(VPNHelper::shared().currentStatus() != VpnStatus::Connected, 20000);
+    qInfo("status left Connected %lld ms after the responder died", sinceDeath.elapsed());
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Disconnected, 5000);
+    QCOMPARE(capture.lines(), QStringList{"The VPN tunnel no longer answers: disconnecting."});
+    QVERIFY(peers::restartInWorld(QStringLiteral("responder-up")));
 }
 
 void VPNHelperPeersTest::lostSystemBusShowsAndIsJoinedAgain()
