@@ -6,6 +6,7 @@
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
+#include <QDBusServiceWatcher>
 #include <QStringList>
 #include <QUuid>
 
@@ -72,6 +73,46 @@ SystemVpnManager::SystemVpnManager(const QDBusConnection &bus, const QString &de
     , m_description(description)
 {
     nm::registerTypes();
+    watchNetworkManager();
+}
+
+void SystemVpnManager::setBus(const QDBusConnection &bus)
+{
+    m_bus = bus;
+    m_connection->setBus(bus);
+    watchNetworkManager();
+    if (m_bus.isConnected())
+        rediscover();
+}
+
+void SystemVpnManager::watchNetworkManager()
+{
+    delete m_watcher;
+    m_watcher = nullptr;
+    if (!m_bus.isConnected())
+        return;
+    m_watcher = new QDBusServiceWatcher(nm::service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    // A restarted NetworkManager hands the profile paths out afresh: find ours again by its uuid.
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                if (!newOwner.isEmpty())
+                    rediscover();
+            });
+}
+
+void SystemVpnManager::rediscover()
+{
+    if (m_uuid.isEmpty())
+        return;
+    findProfile([this](std::optional<Error> error, const QString &path, const NMSettings &settings) {
+        // The uuid is kept: the next load or save finds the profile should it come back.
+        if (error || path.isEmpty()) {
+            m_connection->setProfile({}, m_uuid, m_enabled);
+            return;
+        }
+        takeSettings(settings);
+        finish(path, [](std::optional<Error>) {});
+    });
 }
 
 void SystemVpnManager::loadFromPreferences(Completion completion)
@@ -315,6 +356,6 @@ void SystemVpnManager::clearConfiguration()
 
 void SystemVpnManager::finish(const QString &path, Completion completion)
 {
-    m_connection->setProfile(path, m_enabled,
+    m_connection->setProfile(path, m_uuid, m_enabled,
                              [completion = std::move(completion)] { completion(std::nullopt); });
 }

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+class QDBusServiceWatcher;
 class VpnConnection;
 
 class SystemVpnManager : public QObject
@@ -43,6 +44,10 @@ public:
 
     [[nodiscard]] VpnConnection *connection() const { return m_connection; }
 
+    // Talks to NetworkManager over another connection to the system bus (after the bus came back);
+    // a connection that is lost shows as the Invalid status until then.
+    void setBus(const QDBusConnection &bus);
+
     [[nodiscard]] std::optional<IKEv2Settings> protocolConfiguration() const { return m_protocol; }
     void setProtocolConfiguration(const std::optional<IKEv2Settings> &protocol) { m_protocol = protocol; }
     [[nodiscard]] QString localizedDescription() const { return m_description; }
@@ -62,8 +67,12 @@ private:
     void takeSettings(const NMSettings &settings);
     void clearConfiguration();
     void finish(const QString &path, Completion completion);
+    void watchNetworkManager();
+    // Looks the known profile up again by its uuid and lets the connection follow it.
+    void rediscover();
 
     QDBusConnection m_bus;
+    QDBusServiceWatcher *m_watcher = nullptr;
     VpnConnection *m_connection;
     QString m_description;
     QString m_uuid;

@@ -1,8 +1,10 @@
 #include "VpnConnection.h"
 
+#include "Console.h"
 #include "MainQueue.h"
 #include "NetworkManagerDBus.h"
 #include "NotificationCenter.h"
+#include "TunnelWatch.h"
 #include "VpnError.h"
 
 #include <QDBusArgument>
@@ -41,9 +43,25 @@ QList<QDBusObjectPath> objectPaths(const QVariant &value)
 VpnConnection::VpnConnection(const QDBusConnection &bus, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
-    , m_watcher(new QDBusServiceWatcher(nm::service, bus, QDBusServiceWatcher::WatchForOwnerChange, this))
+    , m_tunnel(new TunnelWatch(bus, this))
 {
     nm::registerTypes();
+    connect(m_tunnel, &TunnelWatch::tunnelDead, this, &VpnConnection::onTunnelDead);
+    setBus(bus);
+}
+
+void VpnConnection::setBus(const QDBusConnection &bus)
+{
+    m_bus = bus;
+    delete m_watcher;
+    m_watcher = nullptr;
+    ++m_generation;
+    m_networkManagerPresent = false;
+    m_activePath.clear();
+    updateStatus();
+    if (!m_bus.isConnected())
+        return;
+    m_watcher = new QDBusServiceWatcher(nm::service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     m_bus.connect(nm::service, {}, nm::activeInterface, QStringLiteral("StateChanged"), this,
                   SLOT(onActiveStateChanged(uint, uint, QDBusMessage)));
     m_bus.connect(nm::service, {}, nm::vpnConnectionInterface, QStringLiteral("VpnStateChanged"), this,
@@ -85,6 +103,13 @@ void VpnConnection::startVPNTunnel(StartCompletion completion)
              });
 }
 
+void VpnConnection::onTunnelDead()
+{
+    // NetworkManager keeps the VPN activated: taken down here, the status tells the truth.
+    Console::print(QStringLiteral("The VPN tunnel no longer answers: disconnecting."));
+    stopVPNTunnel();
+}
+
 void VpnConnection::stopVPNTunnel()
 {
     if (m_activePath.isEmpty())
@@ -93,9 +118,11 @@ void VpnConnection::stopVPNTunnel()
              {QVariant::fromValue(QDBusObjectPath(m_activePath))}, [](const QDBusMessage &) {});
 }
 
-void VpnConnection::setProfile(const QString &path, bool enabled, std::function<void()> ready)
+void VpnConnection::setProfile(const QString &path, const QString &uuid, bool enabled,
+                               std::function<void()> ready)
 {
     m_profilePath = path;
+    m_profileUuid = uuid;
     m_enabled = enabled;
     if (path.isEmpty()) {
         ++m_generation;
@@ -120,9 +147,10 @@ void VpnConnection::resync(std::function<void()> ready)
                      if (m_networkManagerPresent && !m_profilePath.isEmpty()) {
                          const ManagedObjects objects = managedObjects(reply.arguments().value(0));
                          for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
+                             // By uuid: a restarted NetworkManager hands the profile paths out afresh.
                              const QVariantMap active = it.value().value(nm::activeInterface);
-                             if (active.value(QStringLiteral("Connection")).value<QDBusObjectPath>().path()
-                                 != m_profilePath)
+                             if (m_profileUuid.isEmpty()
+                                 || active.value(QStringLiteral("Uuid")).toString() != m_profileUuid)
                                  continue;
                              m_activePath = it.key().path();
                              m_activeState = active.value(QStringLiteral("State")).toUInt();
@@ -194,5 +222,9 @@ void VpnConnection::updateStatus()
     if (status == m_status)
         return;
     m_status = status;
+    if (status == VpnStatus::Connected)
+        m_tunnel->watch(m_bus, m_activePath);
+    else
+        m_tunnel->stop();
     NotificationCenter::defaultCenter().post(statusDidChangeNotification, this);
 }

@@ -14,6 +14,7 @@
 
 class QDBusMessage;
 class QDBusServiceWatcher;
+class TunnelWatch;
 
 class VpnConnection : public QObject
 {
@@ -44,18 +45,24 @@ private:
 
     VpnConnection(const QDBusConnection &bus, QObject *parent);
 
+    // Follows NetworkManager on another connection to the system bus; a lost one shows as Invalid.
+    void setBus(const QDBusConnection &bus);
     // The saved profile as the manager last loaded or saved it (empty path: none). The status
-    // follows it once NetworkManager's active connections have been read; then ready runs.
-    void setProfile(const QString &path, bool enabled, std::function<void()> ready = {});
+    // follows the active connection of that uuid once NetworkManager's active connections have
+    // been read; then ready runs.
+    void setProfile(const QString &path, const QString &uuid, bool enabled, std::function<void()> ready = {});
     // Reads NetworkManager's active connections again and follows the one of the profile.
     void resync(std::function<void()> ready = {});
     [[nodiscard]] VpnStatus currentStatus() const;
     // Posts the notification when the status has changed.
     void updateStatus();
+    void onTunnelDead();
 
     QDBusConnection m_bus;
     QDBusServiceWatcher *m_watcher = nullptr;
+    TunnelWatch *m_tunnel;
     QString m_profilePath;
+    QString m_profileUuid;
     bool m_enabled = false;
     bool m_networkManagerPresent = false;
     QString m_activePath;

@@ -4,6 +4,9 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace nm = NetworkManagerDBus;
 
@@ -16,6 +19,11 @@ const QString noSecretsError = QStringLiteral("org.freedesktop.NetworkManager.Se
 const QString permissionDeniedError =
     QStringLiteral("org.freedesktop.NetworkManager.SecretAgent.PermissionDenied");
 const QString failedError = QStringLiteral("org.freedesktop.NetworkManager.SecretAgent.Failed");
+const QString noOwnerError = QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown");
+
+// Tries again soon, then less often while NetworkManager keeps refusing.
+constexpr int firstRetry = 250;
+constexpr int lastRetry = 30000;
 
 } // namespace
 
@@ -23,26 +31,43 @@ VpnSecretAgent::VpnSecretAgent(const QDBusConnection &bus, std::function<SecretS
                                const QString &service, const QString &account, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
+    , m_retry(new QTimer(this))
     , m_store(std::move(store))
     , m_service(service)
     , m_account(account)
 {
     nm::registerTypes();
-    m_bus.registerObject(nm::secretAgentPath, this, QDBusConnection::ExportAllSlots);
-    auto *watcher =
-        new QDBusServiceWatcher(nm::service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString &, const QString &, const QString &newOwner) {
-                // A restarted NetworkManager knows no agents.
-                if (!newOwner.isEmpty())
-                    registerWithNetworkManager();
-            });
-    registerWithNetworkManager();
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(firstRetry);
+    connect(m_retry, &QTimer::timeout, this, &VpnSecretAgent::registerWithNetworkManager);
+    setBus(bus);
 }
 
 VpnSecretAgent::~VpnSecretAgent()
 {
     m_bus.unregisterObject(nm::secretAgentPath);
+}
+
+void VpnSecretAgent::setBus(const QDBusConnection &bus)
+{
+    m_bus.unregisterObject(nm::secretAgentPath);
+    m_bus = bus;
+    m_retry->stop();
+    delete m_watcher;
+    m_watcher = nullptr;
+    if (!m_bus.isConnected())
+        return;
+    m_bus.registerObject(nm::secretAgentPath, this, QDBusConnection::ExportAllSlots);
+    m_watcher = new QDBusServiceWatcher(nm::service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) {
+                // A restarted NetworkManager knows no agents.
+                m_retry->stop();
+                m_retry->setInterval(firstRetry);
+                if (!newOwner.isEmpty())
+                    registerWithNetworkManager();
+            });
+    registerWithNetworkManager();
 }
 
 NMSettings VpnSecretAgent::GetSecrets(const NMSettings &connection, const QDBusObjectPath &, const QString &,
@@ -86,7 +111,16 @@ void VpnSecretAgent::registerWithNetworkManager()
     nm::call(m_bus, this, nm::agentManagerPath, nm::agentManagerInterface,
              QStringLiteral("RegisterWithCapabilities"), {identifier, vpnHintsCapability},
              [this](const QDBusMessage &reply) {
-                 Q_EMIT registrationFinished(reply.type() != QDBusMessage::ErrorMessage);
+                 const bool registered = reply.type() != QDBusMessage::ErrorMessage;
+                 // NetworkManager may own its name before its agent manager answers. Without it on
+                 // the bus there is nothing to retry: its return starts a registration.
+                 if (registered || reply.errorName() == noOwnerError) {
+                     m_retry->setInterval(firstRetry);
+                 } else {
+                     m_retry->start();
+                     m_retry->setInterval(std::min(m_retry->interval() * 2, lastRetry));
+                 }
+                 Q_EMIT registrationFinished(registered);
              });
 }
 

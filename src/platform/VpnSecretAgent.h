@@ -12,6 +12,8 @@
 
 #include <functional>
 
+class QDBusServiceWatcher;
+class QTimer;
 class SecretStore;
 
 class VpnSecretAgent : public QObject, protected QDBusContext
@@ -23,10 +25,13 @@ public:
 
     // Answers only for password items whose service and account attributes are these; store gives
     // the credential store to read at each request. Registers with NetworkManager now and whenever
-    // it comes back on the bus.
+    // it comes back on the bus, trying again until it answers.
     VpnSecretAgent(const QDBusConnection &bus, std::function<SecretStore &()> store, const QString &service,
                    const QString &account, QObject *parent = nullptr);
     ~VpnSecretAgent() override;
+
+    // Serves and registers on another connection to the system bus (after the bus came back).
+    void setBus(const QDBusConnection &bus);
 
 Q_SIGNALS:
     // After each attempt to register with NetworkManager's agent manager.
@@ -44,6 +49,8 @@ private:
     [[nodiscard]] bool callerIsNetworkManager() const;
 
     QDBusConnection m_bus;
+    QDBusServiceWatcher *m_watcher = nullptr;
+    QTimer *m_retry;
     std::function<SecretStore &()> m_store;
     QString m_service;
     QString m_account;

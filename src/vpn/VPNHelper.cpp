@@ -5,6 +5,7 @@
 #include "JSON.h"
 #include "Preferences.h"
 #include "SecretStore.h"
+#include "SystemBus.h"
 #include "SystemVpnManager.h"
 #include "VPNKeychain.h"
 #include "VpnConnection.h"
@@ -56,7 +57,15 @@ std::optional<QString> unusable(const JSON &answer)
 VPNHelper &VPNHelper::shared()
 {
     static VPNHelper *const instance = [] {
-        auto *helper = new VPNHelper(QDBusConnection::systemBus());
+        auto *helper = new VPNHelper(QDBusConnection::systemBus(), [] {
+            // Each attempt under a name of its own: a name stays taken by its connection, even a failed one.
+            static int attempt = 0;
+            const QString name = QStringLiteral("velmora-system-bus-%1").arg(++attempt);
+            QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, name);
+            if (!bus.isConnected())
+                QDBusConnection::disconnectFromBus(name);
+            return bus;
+        });
         // Status tracking and the secret agent answer on the main loop, whoever asked first.
         if (auto *app = QCoreApplication::instance(); app && helper->thread() != app->thread())
             helper->moveToThread(app->thread());
@@ -65,14 +74,30 @@ VPNHelper &VPNHelper::shared()
     return *instance;
 }
 
-VPNHelper::VPNHelper(const QDBusConnection &systemBus, QObject *parent)
+VPNHelper::VPNHelper(const QDBusConnection &systemBus, std::function<QDBusConnection()> reconnect,
+                     QObject *parent)
     : QObject(parent)
+    , m_bus(new SystemBus(systemBus, std::move(reconnect), this))
     , m_manager(new SystemVpnManager(systemBus, profileDescription, this))
-{
     // NetworkManager asks whichever process runs this helper for the tunnel's password.
-    new VpnSecretAgent(
-        systemBus, []() -> SecretStore & { return Preferences::defaultKeychain(); },
-        Preferences::keychainGroupName, Preferences::Keys::vpnPassword, this);
+    , m_agent(new VpnSecretAgent(
+          systemBus, []() -> SecretStore & { return Preferences::defaultKeychain(); },
+          Preferences::keychainGroupName, Preferences::Keys::vpnPassword, this))
+{
+    connect(m_bus, &SystemBus::lost, this, [this] {
+        Console::print(QStringLiteral("Lost the system bus: the VPN cannot be reached until it is back."));
+        useBus();
+    });
+    connect(m_bus, &SystemBus::reconnected, this, [this] {
+        Console::print(QStringLiteral("The system bus is back."));
+        useBus();
+    });
+}
+
+void VPNHelper::useBus()
+{
+    m_manager->setBus(m_bus->connection());
+    m_agent->setBus(m_bus->connection());
 }
 
 VpnStatus VPNHelper::currentStatus() const

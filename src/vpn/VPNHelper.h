@@ -12,7 +12,9 @@
 
 class JSON;
 class QDBusConnection;
+class SystemBus;
 class SystemVpnManager;
+class VpnSecretAgent;
 
 class VPNHelper : public QObject
 {
@@ -24,7 +26,10 @@ public:
     // lives until the process ends. Also registers the application's secret agent.
     static VPNHelper &shared();
     // A helper of its own on the given system bus, with its own secret agent; for tests and tools.
-    explicit VPNHelper(const QDBusConnection &systemBus, QObject *parent = nullptr);
+    // reconnect makes a new connection to the bus once the given one is lost; without it, the
+    // status stays Invalid after a loss.
+    explicit VPNHelper(const QDBusConnection &systemBus, std::function<QDBusConnection()> reconnect = {},
+                       QObject *parent = nullptr);
 
     // The profile's manager; its connection posts VpnConnection::statusDidChangeNotification.
     [[nodiscard]] SystemVpnManager &manager() const { return *m_manager; }
@@ -42,5 +47,9 @@ public:
 private:
     void configure(const JSON &answer);
 
+    void useBus();
+
+    SystemBus *m_bus;
     SystemVpnManager *m_manager;
+    VpnSecretAgent *m_agent;
 };

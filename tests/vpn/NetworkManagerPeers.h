@@ -40,6 +40,18 @@ inline QByteArray runInWorld(const QString &side, const QStringList &command)
     return process.readAllStandardOutput();
 }
 
+// Makes a peer of the world fail or come back (tests/vpn/world/world-restart); true when it did.
+inline bool restartInWorld(const QString &what)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WORLD"), worldDir());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VELMORA_TEST_DATA_DIR "/vpn/world/world-restart"), {what});
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
 // Pings the responder's inner address and tells whether the packets went through the tunnel: with
 // userspace ESP the kernel shows nothing, the responder's SA counters do.
 inline bool trafficGoesThroughTheTunnel()

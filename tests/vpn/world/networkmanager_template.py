@@ -43,7 +43,15 @@ def load(mock, parameters):
     settings.AddMethod(stock.SETTINGS_IFACE, 'ListConnections', '', 'ao', 'ret = self.vpn_list(self)')
 
     if parameters.get('AgentManager', True):
-        mock.AddObject(AGENT_MANAGER_OBJ, AGENT_MANAGER_IFACE, {}, [('RegisterWithCapabilities', 'su', '', '')])
+        mock.AddObject(AGENT_MANAGER_OBJ, AGENT_MANAGER_IFACE, {}, [])
+        agent_manager = dbusmock.get_object(AGENT_MANAGER_OBJ)
+        agent_manager.agent_register = agent_register
+        agent_manager.AddMethod(AGENT_MANAGER_IFACE, 'RegisterWithCapabilities', 'su', '',
+                                'self.agent_register(self)')
+
+
+def agent_register(_self):
+    refuse_if_asked('RegisterWithCapabilities')
 
 
 def vpn_list(self):
@@ -107,8 +115,8 @@ def vpn_activate(self, connection, device, specific_object):
 
 @dbus.service.method(MOCK_IFACE, in_signature='sss', out_signature='')
 def Refuse(_self, method, name, message):
-    '''The next call of method (AddConnection, Update, Delete, ListConnections, ActivateConnection)
-    fails with the D-Bus error name and message.'''
+    '''The next call of method (AddConnection, Update, Delete, ListConnections, ActivateConnection,
+    RegisterWithCapabilities) fails with the D-Bus error name and message.'''
     refusals.setdefault(method, []).append((name, message))
 
 
