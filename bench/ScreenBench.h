@@ -2,6 +2,8 @@
 // What the main screen's benchmarks share: a world of their own (temporary home, private session bus
 // with a fresh keyring, offscreen windows), the stand-in service with 6,000 regions in a process of its
 // own so that its memory is not counted, and the main screen up on those regions in the full layout.
+// VELMORA_BENCH_REGIONS=N lists N regions instead, VELMORA_BENCH_COMPACT=1 opens the compact layout,
+// VELMORA_BENCH_PLANS=N has the service offer N plans.
 
 #include "../tests/app/ScreenWorld.h"
 #include "RegionCatalogue.h"
@@ -9,7 +11,9 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <cstring>
@@ -17,7 +21,10 @@
 
 namespace ScreenBench {
 
-constexpr qsizetype regionCount = 6000;
+inline const qsizetype regionCount = qEnvironmentVariableIntValue("VELMORA_BENCH_REGIONS") > 0
+    ? qEnvironmentVariableIntValue("VELMORA_BENCH_REGIONS")
+    : 6000;
+inline const bool compact = qEnvironmentVariableIntValue("VELMORA_BENCH_COMPACT") == 1;
 constexpr const char *serveArgument = "--serve";
 // VmHWM in kB once the application and its services are made, before the screen opens.
 inline qint64 peakBeforeScreen = -1;
@@ -53,6 +60,18 @@ inline int serve(int argc, char *argv[])
     service.answerAlways(
         QStringLiteral("users/me/regions"),
         TestHelpers::jsonAnswer(200, QJsonDocument(RegionCatalogue::sample(regionCount)).toJson()));
+    if (const int plans = qEnvironmentVariableIntValue("VELMORA_BENCH_PLANS"); plans > 0) {
+        QJsonArray list;
+        for (int i = 0; i < plans; ++i) {
+            list.append(QJsonObject{{"name", QStringLiteral("Plan %1").arg(i + 1)},
+                                    {"total_days", 30 * (i % 24 + 1)},
+                                    {"is_trial", false},
+                                    {"is_unlimited", false},
+                                    {"price", QStringLiteral("%1.99").arg(i % 200)}});
+        }
+        service.answerAlways(QStringLiteral("vpn/plans"),
+                             TestHelpers::jsonAnswer(200, QJsonDocument(list).toJson()));
+    }
     std::printf("%s %s\n", qPrintable(service.apiUrl()), token.constData());
     std::fflush(stdout);
     return QCoreApplication::exec();
@@ -104,8 +123,8 @@ inline qint64 processStatus(const QByteArray &field)
     return -1;
 }
 
-// The benchmark's main: sets up its world and service, opens the main screen in the full layout, waits
-// until its 6,000 regions are listed and drawn, and hands it to measure, whose result is the exit code.
+// The benchmark's main: sets up its world and service, opens the main screen, waits until its regions
+// are listed and drawn, and hands it to measure, whose result is the exit code.
 inline int run(int argc, char *argv[], const std::function<int(QQuickView &view)> &measure)
 {
     if (qEnvironmentVariableIsEmpty("VELMORA_TEST_WORLD"))
@@ -118,7 +137,7 @@ inline int run(int argc, char *argv[], const std::function<int(QQuickView &view)
     ServiceProcess service;
     if (!service.ready())
         return 1;
-    Preferences::setCompactView(false);
+    Preferences::setCompactView(compact);
     Preferences::setConfigId(1);
     peakBeforeScreen = processStatus("VmHWM");
     auto view = world.openScreen(QStringLiteral("VPNMainView.qml"));

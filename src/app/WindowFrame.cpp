@@ -47,9 +47,11 @@ void WindowFrame::placeSheet(QWindow *sheet, const QSizeF &size)
 
 QRect WindowFrame::sheetGeometry(const QRect &owner, const QSize &size, const QRect &available)
 {
-    QRect sheet(QPoint(owner.left() + (owner.width() - size.width()) / 2, owner.top()), size);
     if (!available.isValid())
-        return sheet;
+        return {QPoint(owner.left() + (owner.width() - size.width()) / 2, owner.top()), size};
+    // Content larger than the screen scrolls inside the sheet.
+    const QSize bounded = size.boundedTo(available.size());
+    QRect sheet(QPoint(owner.left() + (owner.width() - bounded.width()) / 2, owner.top()), bounded);
     // A sheet wider than a compact window must not hang off the screen's edge.
     sheet.moveLeft(std::max(available.left(), std::min(sheet.left(), available.right() + 1 - sheet.width())));
     sheet.moveTop(std::max(available.top(), std::min(sheet.top(), available.bottom() + 1 - sheet.height())));

@@ -27,8 +27,8 @@ public:
     // Places a sheet centred across the window it belongs to, its top at the top of that window's
     // content, at the given size (its own when empty), in one step.
     Q_INVOKABLE static void placeSheet(QWindow *sheet, const QSizeF &size = {});
-    // A sheet's frame of that size centred on its owner's frame, top edges aligned, kept inside the
-    // available area when one is given.
+    // A sheet's frame of that size centred on its owner's frame, top edges aligned, kept inside and no
+    // larger than the available area when one is given.
     [[nodiscard]] static QRect sheetGeometry(const QRect &owner, const QSize &size,
                                              const QRect &available = QRect());
     // Places a sheet, shows it and gives it the keyboard.

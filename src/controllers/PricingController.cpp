@@ -1,10 +1,10 @@
 #include "PricingController.h"
 
+#include "BackgroundWork.h"
 #include "Client.h"
 #include "Configuration.h"
 #include "Console.h"
 #include "JSON.h"
-#include "MainQueue.h"
 #include "Preferences.h"
 
 #include <QPointer>
@@ -26,7 +26,8 @@ QString checkoutAddress()
     return QStringLiteral("https://") + Configuration::webHost() + QStringLiteral("/checkout");
 }
 
-std::optional<PricingView::Plan> planFrom(const JSON &element)
+// email is already escaped for the query.
+std::optional<PricingView::Plan> planFrom(const JSON &element, const QString &email)
 {
     const std::optional<QString> name = element[QStringLiteral("name")].string();
     const std::optional<qint64> totalDays = element[QStringLiteral("total_days")].integer();
@@ -38,10 +39,6 @@ std::optional<PricingView::Plan> planFrom(const JSON &element)
     if (*isTrial && *name == QLatin1StringView("Trial"))
         return std::nullopt;
 
-    // A query value: "+" would arrive as a blank and "&" would cut it short, so such characters are
-    // escaped; an ordinary address reads as it stands.
-    const QString email = QString::fromLatin1(QUrl::toPercentEncoding(
-        Preferences::keychainValue(Preferences::Keys::email).value_or(QString()), QByteArrayLiteral("@")));
     PricingView::Plan plan;
     if (*isUnlimited) {
         plan.name = QStringLiteral("Lifetime");
@@ -56,6 +53,29 @@ std::optional<PricingView::Plan> planFrom(const JSON &element)
     plan.price = *price;
     plan.benefits = benefitLines;
     return plan;
+}
+
+// The signed-in user's e-mail as a query value: "+" would arrive as a blank and "&" would cut it
+// short, so such characters are escaped; an ordinary address reads as it stands.
+QString checkoutEmail()
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(
+        Preferences::keychainValue(Preferences::Keys::email).value_or(QString()), QByteArrayLiteral("@")));
+}
+
+// The cards of an array answer in the service's order; nothing when the answer is not an array.
+std::optional<QList<PricingView::Plan>> plansFrom(const JSON &json, const QString &email)
+{
+    const std::optional<QList<JSON>> elements = json.array();
+    if (!elements)
+        return std::nullopt;
+    QList<PricingView::Plan> plans;
+    plans.reserve(elements->size());
+    for (const JSON &element : *elements) {
+        if (std::optional<PricingView::Plan> plan = planFrom(element, email))
+            plans.append(std::move(*plan));
+    }
+    return plans;
 }
 
 } // namespace
@@ -93,17 +113,14 @@ void PricingController::fetchPlans()
             Console::print(QStringLiteral("Error fetching plans: ") + error->localizedDescription());
             return;
         }
-        const std::optional<QList<JSON>> elements = json ? json->array() : std::nullopt;
-        if (!elements)
+        if (!json)
             return;
-        QList<PricingView::Plan> plans;
-        for (const JSON &element : *elements) {
-            if (std::optional<PricingView::Plan> plan = planFrom(element))
-                plans.append(std::move(*plan));
-        }
-        MainQueue::async([controller, plans = std::move(plans)] {
-            if (controller)
-                controller->setPlans(plans);
-        });
+        // Thousands of plans take longer to decode than a frame lasts.
+        BackgroundWork::run(
+            [json = std::move(*json), email = checkoutEmail()] { return plansFrom(json, email); },
+            [controller](std::optional<QList<PricingView::Plan>> plans) {
+                if (controller && plans)
+                    controller->setPlans(*plans);
+            });
     });
 }

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -223,6 +224,24 @@ private:
     bool m_failed = false;
 };
 
+// One copy of each text that many regions repeat (city, country, continent): equal strings share
+// their characters instead of each holding its own.
+class SharedTexts
+{
+public:
+    QString operator()(QString text)
+    {
+        const auto known = m_texts.constFind(text);
+        if (known != m_texts.cend())
+            return *known;
+        m_texts.insert(text);
+        return text;
+    }
+
+private:
+    QSet<QString> m_texts;
+};
+
 } // namespace
 
 QVariant VPNRegion::distanceValue() const
@@ -240,6 +259,7 @@ std::optional<QList<VPNRegion>> VPNRegion::decodeList(const QJsonValue &json, QS
     const QJsonArray array = json.toArray();
     QList<VPNRegion> regions;
     regions.reserve(array.size());
+    SharedTexts shared;
     for (qsizetype i = 0; i < array.size(); ++i) {
         const QJsonValue element = array.at(i);
         if (!element.isObject()) {
@@ -258,17 +278,17 @@ std::optional<QList<VPNRegion>> VPNRegion::decodeList(const QJsonValue &json, QS
         region.is_free = read.boolean(field[IsFree], fieldKeys[IsFree]);
         region.is_alive = read.boolean(field[IsAlive], fieldKeys[IsAlive]);
         region.server_domain = read.string(field[ServerDomain], fieldKeys[ServerDomain]);
-        region.city = read.string(field[City], fieldKeys[City]);
-        region.country_code = read.string(field[CountryCode], fieldKeys[CountryCode]);
+        region.city = shared(read.string(field[City], fieldKeys[City]));
+        region.country_code = shared(read.string(field[CountryCode], fieldKeys[CountryCode]));
         region.is_p2p = read.boolean(field[IsP2p], fieldKeys[IsP2p]);
         region.ip = read.string(field[Ip], fieldKeys[Ip]);
         region.load_percentage = read.integer(field[LoadPercentage], fieldKeys[LoadPercentage]);
-        region.country_name = read.string(field[CountryName], fieldKeys[CountryName]);
+        region.country_name = shared(read.string(field[CountryName], fieldKeys[CountryName]));
         region.distance = read.optionalInteger(field[Distance], fieldKeys[Distance]);
         region.is_nearest = read.boolean(field[IsNearest], fieldKeys[IsNearest]);
         region.location = read.location(field[LocationField], fieldKeys[LocationField]);
-        region.short_name = read.string(field[ShortName], fieldKeys[ShortName]);
-        region.continent = read.string(field[Continent], fieldKeys[Continent]);
+        region.short_name = shared(read.string(field[ShortName], fieldKeys[ShortName]));
+        region.continent = shared(read.string(field[Continent], fieldKeys[Continent]));
         if (read.failed())
             return std::nullopt;
         regions.append(std::move(region));

@@ -110,9 +110,11 @@ std::optional<qsizetype> optimalIndex(const QList<VPNRegion> &regions, bool *non
     return best;
 }
 
-std::optional<Arrangement> arrange(const QJsonValue &answer, QString *error)
+std::optional<Arrangement> arrange(QJsonValue answer, QString *error)
 {
     std::optional<QList<VPNRegion>> decoded = VPNRegion::decodeList(answer, error);
+    // A large answer's parsed form is several times the size of its regions: gone before the stages.
+    answer = QJsonValue();
     if (!decoded)
         return std::nullopt;
     Arrangement arrangement;

@@ -34,7 +34,7 @@ struct Arrangement
 
 // Decodes answer and brings it to its published order. Prints nothing and shares nothing, so it
 // may run on any thread. None, with the decoding error's description in error, when the answer does
-// not decode.
-[[nodiscard]] std::optional<Arrangement> arrange(const QJsonValue &answer, QString *error = nullptr);
+// not decode. Lets go of answer once decoded: given the last reference, its memory goes then.
+[[nodiscard]] std::optional<Arrangement> arrange(QJsonValue answer, QString *error = nullptr);
 
 } // namespace VPNRegionList

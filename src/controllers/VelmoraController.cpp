@@ -251,9 +251,11 @@ void VelmoraController::loadRegions()
             QString error;
         };
         BackgroundWork::run(
-            [json = std::move(*json)] {
+            [json = std::move(*json)]() mutable {
+                // The answer's only reference goes to arrange, which lets go of it once decoded.
+                QJsonValue answer = std::exchange(json, JSON()).value();
                 Decoded decoded;
-                decoded.arrangement = VPNRegionList::arrange(json.value(), &decoded.error);
+                decoded.arrangement = VPNRegionList::arrange(std::move(answer), &decoded.error);
                 return decoded;
             },
             [controller](Decoded decoded) {

@@ -5,6 +5,9 @@
 #include "Workspace.h"
 
 #include <QAbstractItemModelTester>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScreen>
 #include <QtTest>
 
@@ -83,10 +86,11 @@ private Q_SLOTS:
         m_opened.clear();
     }
 
+    // Not by the close button: a sheet still taking its size may move it under a click.
     void cleanup()
     {
-        if (m_ctrl->showPricing())
-            close();
+        m_ctrl->setShowPricing(false);
+        QTRY_VERIFY(!m_sheet->isVisible());
     }
 
     void failureTextUntilPlansArrive()
@@ -155,6 +159,76 @@ private Q_SLOTS:
                  QList<QUrl>{QUrl(QStringLiteral("https://") + Configuration::webHost()
                                   + QStringLiteral("/checkout?plan=1y&email=ada@example.com"))});
         QVERIFY(m_ctrl->showPricing());
+    }
+
+    // Only the cards in view are made; the sheet stays within the screen, and the last card is
+    // reached with the keys, by dragging and with the scroll bar, and bought.
+    void everyCardReachableAmongTenThousand()
+    {
+        constexpr int count = 10000;
+        QJsonArray plans;
+        for (int i = 0; i < count; ++i) {
+            plans.append(QJsonObject{{"name", QStringLiteral("Plan %1").arg(i)},
+                                     {"total_days", 30},
+                                     {"is_trial", false},
+                                     {"is_unlimited", false},
+                                     {"price", "9.99"}});
+        }
+        StandInService::Answer answer;
+        answer.body = QJsonDocument(plans).toJson(QJsonDocument::Compact);
+        m_world.service().answerNext(QStringLiteral("vpn/plans"), answer);
+        QVERIFY(open());
+        auto *cards = qobject_cast<QQuickItem *>(Screen::find(m_sheet, QStringLiteral("planCards")));
+        QTRY_COMPARE(cards->property("count").toInt(), count);
+        QTRY_VERIFY(cards->isVisible());
+        const QRect available = m_view->screen()->availableGeometry();
+        QTRY_VERIFY(m_sheet->width() > 0);
+        QVERIFY(available.contains(m_sheet->frameGeometry()));
+        QVERIFY(cards->property("contentItem").value<QQuickItem *>()->childItems().size() < 50);
+        Screen::screenshot(*m_sheet, QStringLiteral("sheet-pricing-many"));
+
+        // In view: the card's middle inside the list.
+        const auto inView = [cards](int row) {
+            const QQuickItem *card = Screen::find(cards, QStringLiteral("planCard%1").arg(row));
+            if (!card || !card->isVisible())
+                return false;
+            const qreal middle = card->mapToItem(cards, QPointF(card->width() / 2, 0)).x();
+            return middle >= 0 && middle <= cards->width();
+        };
+        QTRY_VERIFY(inView(0));
+        QVERIFY(QTest::qWaitForWindowActive(m_sheet));
+        cards->forceActiveFocus();
+        QTRY_VERIFY(cards->hasActiveFocus());
+        QTest::keyClick(m_sheet, Qt::Key_End);
+        QTRY_VERIFY(cards->property("atXEnd").toBool() && inView(count - 1));
+        QTest::keyClick(m_sheet, Qt::Key_Left);
+        QTRY_VERIFY(inView(count - 2));
+        QTest::keyClick(m_sheet, Qt::Key_Home);
+        QTRY_VERIFY(inView(0));
+        for (int row = 1; row < 6; ++row) {
+            QTest::keyClick(m_sheet, Qt::Key_Right);
+            QTRY_VERIFY(inView(row));
+        }
+
+        // Dragging to the left brings later cards in.
+        const QPoint from = cards->mapToScene(QPointF(cards->width() * 0.8, 10)).toPoint();
+        const qreal before = cards->property("contentX").toReal();
+        QTest::mousePress(m_sheet, Qt::LeftButton, {}, from);
+        for (int step = 1; step <= 10; ++step)
+            QTest::mouseMove(m_sheet, from - QPoint(step * 30, 0), 10);
+        QTest::mouseRelease(m_sheet, Qt::LeftButton, {}, from - QPoint(300, 0), 10);
+        QTRY_VERIFY(cards->property("contentX").toReal() > before + 100);
+
+        // The scroll bar's end is the last card.
+        QQuickItem *scrollBar = Screen::find(m_sheet, QStringLiteral("planScrollBar"));
+        QVERIFY(scrollBar->isVisible());
+        QMetaObject::invokeMethod(scrollBar, "setPosition",
+                                  Q_ARG(qreal, 1.0 - scrollBar->property("size").toReal()));
+        QTRY_VERIFY(inView(count - 1));
+        QTest::qWait(50);
+        click(getButton(count - 1));
+        QCOMPARE(m_opened.size(), 1);
+        QVERIFY(m_opened.first().toString().contains(QStringLiteral("plan=1m")));
     }
 
     void onlyWebAddressesOpen_data()

@@ -51,6 +51,10 @@ private Q_SLOTS:
             << QRect(980, 28, 300, 600) << QSize(600, 400) << QRect(680, 28, 600, 400);
         QTest::newRow("low on the screen")
             << QRect(100, 700, 800, 100) << QSize(600, 400) << QRect(200, 400, 600, 400);
+        QTest::newRow("wider than the screen")
+            << QRect(100, 50, 800, 600) << QSize(32767, 400) << QRect(0, 50, 1280, 400);
+        QTest::newRow("taller than the screen")
+            << QRect(100, 50, 800, 600) << QSize(600, 5000) << QRect(200, 0, 600, 800);
     }
 
     void sheetGeometry()

@@ -77,6 +77,22 @@ private Q_SLOTS:
                  QList<VPNRegion>{frankfurt});
     }
 
+    // A catalogue of 100,000 regions repeats a few hundred cities: equal texts keep one copy.
+    void repeatedTextsShareOneCopy()
+    {
+        const QList<VPNRegion> regions =
+            VPNRegion::decodeList(arrayOf({Row{1, "Germany"}, Row{2, "Germany"}, Row{3, "Spain"}})).value();
+        QCOMPARE(regions.at(1).country_name, QStringLiteral("Germany"));
+        QCOMPARE(regions.at(0).country_name.constData(), regions.at(1).country_name.constData());
+        QVERIFY(regions.at(0).country_name.constData() != regions.at(2).country_name.constData());
+        for (const VPNRegion &region : regions.sliced(1)) {
+            QCOMPARE(region.city.constData(), regions.at(0).city.constData());
+            QCOMPARE(region.country_code.constData(), regions.at(0).country_code.constData());
+            QCOMPARE(region.short_name.constData(), regions.at(0).short_name.constData());
+            QCOMPARE(region.continent.constData(), regions.at(0).continent.constData());
+        }
+    }
+
     void decodesStrictly_data()
     {
         QTest::addColumn<QJsonValue>("answer");

@@ -10,25 +10,41 @@ FocusScope {
     required property Services services
 
     Loader {
+        id: screen
         objectName: "screen"
         anchors.fill: parent
         focus: true
-        sourceComponent: root.vm.state === ContentViewModel.LoggedIn ? mainScreen : loginScreen
+
+        property int shownState: -1
+
+        // The main screen comes by address rather than as a component of this file, so that its many
+        // types are loaded only when it is first shown and the login screen's first frame does not
+        // wait for them.
+        function show() {
+            if (root.vm.state === shownState)
+                return
+            shownState = root.vm.state
+            if (shownState === ContentViewModel.LoggedIn)
+                setSource(Qt.resolvedUrl("VPNMainView.qml"), {vm: root.vm, services: root.services})
+            else
+                sourceComponent = loginScreen
+        }
+
+        Component.onCompleted: show()
+    }
+
+    Connections {
+        target: root.vm
+
+        function onStateChanged() {
+            screen.show()
+        }
     }
 
     Component {
         id: loginScreen
 
         LoginView {
-            vm: root.vm
-            services: root.services
-        }
-    }
-
-    Component {
-        id: mainScreen
-
-        VPNMainView {
             vm: root.vm
             services: root.services
         }

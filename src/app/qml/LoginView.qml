@@ -23,7 +23,6 @@ Pane {
     palette.mid: "#a0a0a0"
     palette.dark: "#505050"
     palette.highlight: "#3b82f6"
-    palette.placeholderText: "#8a8a8a"
     background: Rectangle { color: "white" }
 
     LoginViewModel {

@@ -1,10 +1,11 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import QtQuick.Window
 import Velmora
 
 // The pricing sheet: the service's plans side by side, each bought on the web checkout page; the
-// failure text with Retry while there is no plan. Takes the size of its content.
+// failure text with Retry while there is no plan. Takes the size of its content, up to the screen's.
 Pane {
     id: view
     objectName: "pricingView"
@@ -57,22 +58,44 @@ Pane {
             }
         }
 
-        RowLayout {
+        // Only the cards in view are made, so any number of plans opens at once; the sheet is never
+        // wider than the screen, and the cards scroll, drag and follow the arrow keys.
+        ListView {
+            id: cards
             objectName: "planCards"
             Layout.fillWidth: true
             Layout.leftMargin: 16
             Layout.rightMargin: 16
+            implicitWidth: Math.min(contentWidth, Screen.desktopAvailableWidth - 2 * view.padding - 32)
+            // The scroll bar goes below the cards, not over their buttons.
+            implicitHeight: contentItem.childrenRect.height + (scrollBar.visible ? scrollBar.height : 0)
             visible: !screen.empty
+            focus: true
+            orientation: ListView.Horizontal
             spacing: 20
-
-            Repeater {
-                model: screen
-
-                PlanRow {
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    onBuy: screen.buy(index)
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            model: screen
+            ScrollBar.horizontal: ScrollBar {
+                id: scrollBar
+                objectName: "planScrollBar"
+                policy: cards.contentWidth > cards.width ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            }
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_Home) {
+                    cards.currentIndex = 0
+                    cards.positionViewAtBeginning()
+                } else if (event.key === Qt.Key_End) {
+                    cards.currentIndex = cards.count - 1
+                    cards.positionViewAtEnd()
+                } else {
+                    return
                 }
+                event.accepted = true
+            }
+
+            delegate: PlanRow {
+                onBuy: screen.buy(index)
             }
         }
     }
