@@ -49,6 +49,7 @@ ToolButton {
     Menu {
         id: menu
         objectName: "accountMenu"
+        title: qsTr("Account menu")
         y: account.height
 
         MenuItem {

@@ -10,7 +10,7 @@ AbstractButton {
     implicitWidth: 20
     implicitHeight: 20
     padding: 0
-    focusPolicy: Qt.NoFocus
+    focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
     Accessible.name: qsTr("Close")
 
@@ -18,5 +18,11 @@ AbstractButton {
         source: Assets.symbol("xmark.circle.fill")
         sourceSize: Qt.size(40, 40)
         color: button.down ? "#5a5a5a" : "gray"
+    }
+    background: Rectangle {
+        radius: width / 2
+        color: "transparent"
+        border.width: button.visualFocus ? 2 : 0
+        border.color: "#3b82f6"
     }
 }

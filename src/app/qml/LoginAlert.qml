@@ -25,8 +25,7 @@ Dialog {
         wrapMode: Text.Wrap
         color: "black"
         Accessible.role: Accessible.AlertMessage
-        Accessible.name: alert.title
-        Accessible.description: text
+        Accessible.name: text
     }
 
     footer: DialogButtonBox {

@@ -21,6 +21,7 @@ ApplicationWindow {
     font.pixelSize: 13
 
     menuBar: MenuBar {
+        id: menuBar
         objectName: "menuBar"
         Accessible.name: qsTr("Menu bar")
         delegate: MenuBarItem {
@@ -32,12 +33,14 @@ ApplicationWindow {
         }
 
         Menu {
+            id: applicationMenu
             objectName: "applicationMenu"
-            title: qsTr("Velmora")
+            title: qsTr("&Velmora")
+            delegate: ShortcutMenuItem {}
 
             Action {
                 objectName: "aboutAction"
-                text: qsTr("About Velmora")
+                text: qsTr("&About Velmora")
                 onTriggered: about.active = true
             }
             CheckForUpdatesView {
@@ -46,21 +49,26 @@ ApplicationWindow {
             MenuSeparator {}
             Action {
                 objectName: "settingsAction"
-                text: qsTr("Settings…")
+                text: qsTr("&Settings…")
                 shortcut: "Ctrl+,"
                 onTriggered: settings.show()
             }
             MenuSeparator {}
-            Action {
-                id: quitAction
-                objectName: "quitAction"
-                text: qsTr("Quit")
-                onTriggered: Qt.quit()
+            // Its key is the application-wide shortcut below: shown here, not bound twice.
+            ShortcutMenuItem {
+                shortcutText: "Ctrl+Q"
+                action: Action {
+                    id: quitAction
+                    objectName: "quitAction"
+                    text: qsTr("&Quit")
+                    onTriggered: Qt.quit()
+                }
             }
         }
     }
 
     ContentView {
+        id: content
         anchors.fill: parent
         focus: true
         vm: window.vm
@@ -76,6 +84,12 @@ ApplicationWindow {
             Component.onCompleted: open()
             onClosed: about.active = false
         }
+    }
+
+    // The desktop's way to the menu bar from the keyboard.
+    Shortcut {
+        sequence: "F10"
+        onActivated: (menuBar.itemAt(0) as MenuBarItem).triggered()
     }
 
     // Quits from any of the application's windows, the Settings window too.
@@ -97,6 +111,8 @@ ApplicationWindow {
             parent: window.contentItem
             alert: updateAlert
             Component.onCompleted: open()
+            // Back to the control the user was on before the dialog, the menu's or not.
+            onClosed: content.forceActiveFocus()
         }
     }
 

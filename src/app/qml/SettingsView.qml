@@ -69,7 +69,14 @@ Pane {
             Layout.fillHeight: true
             contentWidth: availableWidth
             contentHeight: rows.implicitHeight + 32
-            ScrollBar.vertical.policy: ScrollBar.AsNeeded
+            ScrollBar.vertical: ScrollBar {
+                parent: scroll
+                x: scroll.mirrored ? 0 : scroll.width - width
+                y: scroll.topPadding
+                height: scroll.availableHeight
+                policy: ScrollBar.AsNeeded
+                Accessible.name: qsTr("Settings")
+            }
 
             ColumnLayout {
                 id: rows
@@ -165,7 +172,7 @@ Pane {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             Accessible.role: Accessible.AlertMessage
-            Accessible.description: text
+            Accessible.name: text
         }
     }
 }

@@ -42,6 +42,7 @@ Item {
 
     Loader {
         anchors.fill: parent
+        focus: true
         active: mainScreen.loggedIn
         sourceComponent: content
     }
