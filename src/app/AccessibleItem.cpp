@@ -1,6 +1,5 @@
 #include "AccessibleItem.h"
 
-#include <QtQuick/private/qquickaccessibleattached_p.h>
 #include <QtQuick/private/qquickitem_p.h>
 #include <QtQuick/private/qquicktextinput_p.h>
 
@@ -15,10 +14,17 @@ QAccessibleInterface *accessibleItemFactory(const QString &className, QObject *o
     return new AccessibleItem(item);
 }
 
-QQuickAccessibleAttached *attachedOf(QQuickItem *item)
+// "&Quit" is said "Quit", "Q&&A" is said "Q&A".
+QString withoutMnemonic(const QString &text)
 {
-    return qobject_cast<QQuickAccessibleAttached *>(
-        qmlAttachedPropertiesObject<QQuickAccessibleAttached>(item, false));
+    QString said;
+    said.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'&' && i + 1 < text.size())
+            ++i;
+        said.append(text.at(i));
+    }
+    return said;
 }
 
 } // namespace
@@ -33,13 +39,10 @@ void AccessibleItem::install()
     QAccessible::installFactory(accessibleItemFactory);
 }
 
-// Qt's controls answer their type's role whatever the screen set: a link, a heading or a menu button
-// would read as a push button or a plain label.
 QAccessible::Role AccessibleItem::role() const
 {
-    const QQuickAccessibleAttached *attached = attachedOf(item());
-    if (attached && attached->role() != QAccessible::NoRole)
-        return attached->role();
+    if (const QVariant given = item()->property("accessibleRole"); given.isValid())
+        return QAccessible::Role(given.toInt());
     return QAccessibleQuickItem::role();
 }
 
@@ -51,6 +54,9 @@ QAccessible::State AccessibleItem::state() const
         state.focusable = false;
     if (masked())
         state.passwordEdit = true;
+    // The desktop's bridge says a menu button is a push button; this says it opens a menu.
+    if (role() == QAccessible::ButtonMenu)
+        state.hasPopup = true;
     return state;
 }
 
@@ -65,7 +71,17 @@ QString AccessibleItem::text(QAccessible::Text type) const
             return name.isEmpty() ? item()->property("placeholderText").toString() : name;
         }
     }
-    return QAccessibleQuickItem::text(type);
+    const QString text = QAccessibleQuickItem::text(type);
+    if (type != QAccessible::Name)
+        return text;
+    // Menus and the items with a mnemonic are said by their text without its marker; Qt leaves
+    // them nameless, or says the marker, when a screen reader starts after them.
+    if (text.isEmpty() && role() == QAccessible::PopupMenu)
+        return withoutMnemonic(item()->parent() ? item()->parent()->property("title").toString() : QString());
+    const QString shown = item()->property("text").toString();
+    if ((text.isEmpty() || text == shown) && shown.contains(u'&'))
+        return withoutMnemonic(shown);
+    return text;
 }
 
 QString AccessibleItem::text(int startOffset, int endOffset) const

@@ -1,7 +1,8 @@
 #pragma once
 // What assistive technology reads of an item: Qt Quick's own interface, with the roles the screens
 // give their controls, labels that do not claim focus, and masked text fields that keep their
-// characters to themselves.
+// characters to themselves. Qt's controls put their type's role over `Accessible.role` as a screen
+// reader comes; a control says another role with `readonly property int accessibleRole`.
 
 #include <QtQuick/private/qaccessiblequickitem_p.h>
 

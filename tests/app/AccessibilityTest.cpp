@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -66,6 +67,9 @@ void inspect(QAccessibleInterface *node, QStringList &problems, QStringList &but
     const QString what = QStringLiteral("%1 '%2' (%3)").arg(objectName, name).arg(role, 0, 16);
     if (interactive(role) && name.trimmed().isEmpty())
         problems << QStringLiteral("no name: ") + what;
+    static const QRegularExpression mnemonic(QStringLiteral("&\\w"));
+    if (name.contains(mnemonic))
+        problems << QStringLiteral("mnemonic marker in the name: ") + what;
     if ((role == QAccessible::StaticText || role == QAccessible::Heading) && node->state().focusable)
         problems << QStringLiteral("label claims focus: ") + what;
     const QAccessible::Role expected = expectedRole(objectName);
@@ -77,6 +81,8 @@ void inspect(QAccessibleInterface *node, QStringList &problems, QStringList &but
         if (all.contains(password.front()) || node->text(QAccessible::Value).contains(password.front()))
             problems << QStringLiteral("password readable: ") + what;
     }
+    if (role == QAccessible::ButtonMenu && !node->state().hasPopup)
+        problems << QStringLiteral("menu button without its menu: ") + what;
     if (role == QAccessible::Button || role == QAccessible::ButtonMenu)
         buttonNames << name;
     for (int i = 0; i < node->childCount(); ++i)
@@ -112,9 +118,7 @@ class AccessibilityTest : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        // As with a screen reader running: Qt's controls then set up their accessible roles.
         AccessibleItem::install();
-        QAccessible::setActive(true);
         QVERIFY(TestHelpers::startForClient(m_service));
         m_service.addAccount(email, password);
     }
@@ -125,6 +129,10 @@ private Q_SLOTS:
         Preferences::setToken(std::nullopt);
         m_app = std::make_unique<AppWindow>();
         QVERIFY(m_app->open());
+        // A screen reader comes in once the window is there, as the desktop's bridge does; Qt's
+        // controls then set up their accessible roles, and the screens made later have it from
+        // the start.
+        QAccessible::setActive(true);
         qApp->installEventFilter(this);
         m_mouseEvents = 0;
     }
@@ -132,6 +140,7 @@ private Q_SLOTS:
     void cleanup()
     {
         qApp->removeEventFilter(this);
+        QAccessible::setActive(false);
         m_app.reset();
     }
 

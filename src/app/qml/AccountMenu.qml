@@ -13,7 +13,7 @@ ToolButton {
     required property MainScreen screen
 
     objectName: "accountMenuButton"
-    Accessible.role: Accessible.ButtonMenu
+    readonly property int accessibleRole: Accessible.ButtonMenu
     Accessible.name: screen.accountName
     Accessible.description: qsTr("Account menu")
     onClicked: menu.open()

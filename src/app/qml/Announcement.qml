@@ -6,10 +6,12 @@ Item {
 
     property string text
 
+    visible: false
     Accessible.role: Accessible.Notification
-    Accessible.name: text
+    // Named before it shows, so that the reader finds the new text when it looks.
     onTextChanged: {
+        Accessible.name = text
         visible = false
-        visible = true
+        visible = text.length > 0
     }
 }

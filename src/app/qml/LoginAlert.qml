@@ -24,7 +24,7 @@ Dialog {
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
         color: "black"
-        Accessible.role: Accessible.AlertMessage
+        readonly property int accessibleRole: Accessible.AlertMessage
         Accessible.name: text
     }
 

@@ -48,7 +48,7 @@ Pane {
             Layout.topMargin: 50
             text: qsTr("Redeem a Subscription Code")
             font.bold: true
-            Accessible.role: Accessible.Heading
+            readonly property int accessibleRole: Accessible.Heading
         }
 
         TextField {

@@ -59,7 +59,7 @@ Pane {
             Layout.bottomMargin: 10
             text: qsTr("Settings")
             font.pixelSize: 26
-            Accessible.role: Accessible.Heading
+            readonly property int accessibleRole: Accessible.Heading
         }
 
         ScrollView {
@@ -171,7 +171,7 @@ Pane {
             text: screen.alertMessage
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
-            Accessible.role: Accessible.AlertMessage
+            readonly property int accessibleRole: Accessible.AlertMessage
             Accessible.name: text
         }
     }

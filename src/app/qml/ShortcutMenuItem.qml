@@ -9,8 +9,6 @@ MenuItem {
 
     property string shortcutText: action && action.shortcut ? String(action.shortcut) : ""
 
-    // Said without the mnemonic's marker; the shortcut after it.
-    Accessible.name: text.replace(/&(.)/g, "$1")
     Accessible.description: shortcutText
 
     contentItem: RowLayout {

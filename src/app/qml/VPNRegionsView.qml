@@ -29,7 +29,7 @@ ColumnLayout {
         text: qsTr("VPN Regions List:")
         font.pixelSize: 13
         font.bold: true
-        Accessible.role: Accessible.Heading
+        readonly property int accessibleRole: Accessible.Heading
 
         Announcement {
             id: chosenAnnouncement
