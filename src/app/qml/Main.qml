@@ -68,7 +68,6 @@ ApplicationWindow {
     }
 
     ContentView {
-        id: content
         anchors.fill: parent
         focus: true
         vm: window.vm
@@ -111,8 +110,6 @@ ApplicationWindow {
             parent: window.contentItem
             alert: updateAlert
             Component.onCompleted: open()
-            // Back to the control the user was on before the dialog, the menu's or not.
-            onClosed: content.forceActiveFocus()
         }
     }
 
