@@ -154,6 +154,7 @@ Pane {
     }
 
     Dialog {
+        id: settingsAlert
         objectName: "settingsAlert"
         x: (view.width - width) / 2
         y: (view.height - height) / 2
@@ -162,7 +163,9 @@ Pane {
         closePolicy: Popup.CloseOnEscape
         visible: screen.alertShown
         title: screen.alertTitle
-        standardButtons: Dialog.Ok
+        footer: OkFooter {
+            dialog: settingsAlert
+        }
         onClosed: screen.dismissAlert()
 
         Label {
