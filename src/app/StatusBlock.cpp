@@ -79,7 +79,8 @@ QString StatusBlock::action(VpnStatus status)
     case VpnStatus::Reasserting:
         return tr("Disconnect");
     case VpnStatus::Disconnecting:
-        break;
+        return tr("Disconnecting...");
     }
-    return tr("Disconnecting...");
+    // A press does nothing in a status the application does not know: the button says the status.
+    return text(status);
 }
