@@ -33,7 +33,6 @@ ApplicationWindow {
         }
 
         Menu {
-            id: applicationMenu
             objectName: "applicationMenu"
             title: qsTr("&Velmora")
             delegate: ShortcutMenuItem {}
