@@ -74,14 +74,14 @@ QString AccessibleItem::text(QAccessible::Text type) const
     const QString text = QAccessibleQuickItem::text(type);
     if (type != QAccessible::Name)
         return text;
-    // Menus and the items with a mnemonic are said by their text without its marker; Qt leaves
-    // them nameless, or says the marker, when a screen reader starts after them.
+    // Menus, buttons and menu items are said by their text without a mnemonic's marker; Qt leaves
+    // them nameless, or says the marker, when a screen reader starts after they were made.
     if (text.isEmpty() && role() == QAccessible::PopupMenu)
         return withoutMnemonic(item()->parent() ? item()->parent()->property("title").toString() : QString());
+    if (!item()->inherits("QQuickAbstractButton"))
+        return text;
     const QString shown = item()->property("text").toString();
-    if ((text.isEmpty() || text == shown) && shown.contains(u'&'))
-        return withoutMnemonic(shown);
-    return text;
+    return text.isEmpty() || text == shown ? withoutMnemonic(shown) : text;
 }
 
 QString AccessibleItem::text(int startOffset, int endOffset) const

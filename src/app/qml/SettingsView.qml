@@ -69,6 +69,8 @@ Pane {
             Layout.fillHeight: true
             contentWidth: availableWidth
             contentHeight: rows.implicitHeight + 32
+            // The rows take the width there is: never a horizontal bar, seen or heard.
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
             ScrollBar.vertical: ScrollBar {
                 parent: scroll
                 x: scroll.mirrored ? 0 : scroll.width - width
