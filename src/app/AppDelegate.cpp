@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "AccessibleItem.h"
 #include "AppIcon.h"
 #include "Assets.h"
 #include "Client.h"
@@ -39,6 +40,7 @@ namespace AppDelegate {
 void willFinishLaunching()
 {
     CrashReporter::configure();
+    AccessibleItem::install();
     AppIcon::setHandler(showWindowIcon);
     showWindowIcon(AppIcon::current());
     Workspace::setHandler([](const QUrl &url) { QDesktopServices::openUrl(url); });

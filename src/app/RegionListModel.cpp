@@ -101,8 +101,11 @@ void RegionListModel::appear()
 
 void RegionListModel::choose(int row)
 {
-    if (m_controller && row >= 0 && row < m_rows.size())
-        m_controller->setCurrentRegion(m_regions.at(m_rows.at(row)).id);
+    if (!m_controller || row < 0 || row >= m_rows.size())
+        return;
+    const VPNRegion &region = m_regions.at(m_rows.at(row));
+    m_controller->setCurrentRegion(region.id);
+    Q_EMIT chosen(tr("%1, %2 chosen").arg(region.country_name, region.city));
 }
 
 void RegionListModel::loadRegions()

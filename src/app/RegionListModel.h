@@ -42,12 +42,14 @@ public:
 
     // The list came on screen: the regions and the plan text are asked for on a later turn.
     Q_INVOKABLE void appear();
-    // The user chose the region of that row: it becomes the controller's current region.
+    // The user chose the region of that row: it becomes the controller's current region, and
+    // `chosen` says which it is in words.
     Q_INVOKABLE void choose(int row);
 
 Q_SIGNALS:
     void controllerChanged();
     void searchTermChanged();
+    void chosen(const QString &description);
 
 private:
     void loadRegions();

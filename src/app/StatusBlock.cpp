@@ -67,3 +67,20 @@ bool StatusBlock::busy(VpnStatus status)
     return status != VpnStatus::Invalid && status != VpnStatus::Disconnected
         && status != VpnStatus::Connected;
 }
+
+QString StatusBlock::action(VpnStatus status)
+{
+    switch (status) {
+    case VpnStatus::Invalid:
+    case VpnStatus::Disconnected:
+        return tr("Connect");
+    case VpnStatus::Connecting:
+    case VpnStatus::Connected:
+    case VpnStatus::Reasserting:
+        return tr("Disconnect");
+    case VpnStatus::Disconnecting:
+        return tr("Disconnecting...");
+    }
+    // A press does nothing in a status the application does not know: the button says the status.
+    return text(status);
+}

@@ -131,11 +131,11 @@ public:
         }
         return items;
     }
-    // The application menu's item with that text; null when there is none.
+    // The application menu's item with that text, its mnemonic's marker aside; null when there is none.
     [[nodiscard]] QQuickItem *applicationMenuItem(const QString &text) const
     {
         for (QQuickItem *item : applicationMenuItems()) {
-            if (item && item->property("text").toString() == text)
+            if (item && item->property("text").toString().remove(QLatin1Char('&')) == text)
                 return item;
         }
         return nullptr;

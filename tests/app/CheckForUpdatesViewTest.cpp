@@ -26,7 +26,7 @@ private Q_SLOTS:
                                             QRect(100, 100, 240, 40));
         QVERIFY(view);
         QQuickItem *item = view->rootObject();
-        QCOMPARE(item->property("text").toString(), QStringLiteral("Check for Updates…"));
+        QCOMPARE(item->property("text").toString(), QStringLiteral("Check for &Updates…"));
 
         // Not started: no check can begin, and a click begins none.
         QVERIFY(!item->isEnabled());

@@ -40,15 +40,24 @@ private Q_SLOTS:
     {
         QObject *menu = m_app.object(QStringLiteral("applicationMenu"));
         QVERIFY(menu);
-        QCOMPARE(menu->property("title").toString(), QStringLiteral("Velmora"));
+        QCOMPARE(menu->property("title").toString(), QStringLiteral("&Velmora"));
         QStringList items;
         for (const QQuickItem *item : m_app.applicationMenuItems()) {
             QVERIFY(item);
             items.append(item->property("text").toString());
         }
         QCOMPARE(items,
-                 (QStringList{QStringLiteral("About Velmora"), QStringLiteral("Check for Updates…"),
-                              QString(), QStringLiteral("Settings…"), QString(), QStringLiteral("Quit")}));
+                 (QStringList{QStringLiteral("&About Velmora"), QStringLiteral("Check for &Updates…"),
+                              QString(), QStringLiteral("&Settings…"), QString(), QStringLiteral("&Quit")}));
+        // The items with a key say which, after their text.
+        QStringList shortcuts;
+        for (const QQuickItem *item : m_app.applicationMenuItems()) {
+            const auto *shown = item->findChild<QQuickItem *>(QStringLiteral("shortcutText"));
+            shortcuts.append(shown ? shown->property("text").toString() : QString());
+        }
+        QCOMPARE(shortcuts,
+                 (QStringList{QString(), QString(), QString(), QStringLiteral("Ctrl+,"), QString(),
+                              QStringLiteral("Ctrl+Q")}));
     }
 
     void aboutShowsNameAndVersion()

@@ -74,6 +74,23 @@ private Q_SLOTS:
         m_app.screenshot(QStringLiteral("update-available-compact"));
     }
 
+    // Asked for from the keyboard, the dialog leaves the keyboard where the user was before the menu.
+    void focusReturnsWhenClosed()
+    {
+        m_app.click(QStringLiteral("emailField"));
+        QTRY_VERIFY(m_app.find(QStringLiteral("emailField"))->hasActiveFocus());
+        m_app.key(Qt::Key_F10);
+        const QQuickItem *item = m_app.find(QStringLiteral("checkForUpdatesItem"));
+        for (int i = 0; i < 4 && !item->hasActiveFocus(); ++i)
+            m_app.key(Qt::Key_Down);
+        QVERIFY(item->hasActiveFocus());
+        m_app.key(Qt::Key_Return);
+        QTRY_VERIFY(dialog() && dialog()->property("opened").toBool());
+        m_app.key(Qt::Key_Escape);
+        QTRY_VERIFY(!dialog());
+        QTRY_VERIFY(m_app.find(QStringLiteral("emailField"))->hasActiveFocus());
+    }
+
     void laterOpensNothing()
     {
         checkForUpdates();

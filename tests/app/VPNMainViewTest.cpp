@@ -10,6 +10,7 @@
 #include "Workspace.h"
 #include "WorldMap.h"
 
+#include <QAccessible>
 #include <QtTest>
 
 using Screen::choose;
@@ -141,25 +142,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("image");
         QTest::addColumn<bool>("spinner");
+        // What a screen reader calls the connect button: what pressing it does now.
+        QTest::addColumn<QString>("action");
         const QVariant optimal("Optimal region\nGermany");
         QTest::newRow("invalid") << 0 << optimal << "VPN Not Connected"
-                                 << "notConnectedButton" << false;
+                                 << "notConnectedButton" << false << "Connect";
         QTest::newRow("disconnected") << 1 << optimal << "Not Connected"
-                                      << "notConnectedButton" << false;
+                                      << "notConnectedButton" << false << "Connect";
         QTest::newRow("connecting") << 2 << optimal << "Connecting..."
-                                    << "connectingButton" << true;
+                                    << "connectingButton" << true << "Disconnect";
         QTest::newRow("connected") << 3 << optimal << "Connected to Optimal region\nGermany"
-                                   << "connectedButton" << false;
+                                   << "connectedButton" << false << "Disconnect";
         QTest::newRow("connected, no country stored") << 3 << QVariant() << "Connected to VPN"
-                                                      << "connectedButton" << false;
+                                                      << "connectedButton" << false << "Disconnect";
         QTest::newRow("reasserting") << 4 << optimal << "Reconnecting..."
-                                     << "connectingButton" << true;
+                                     << "connectingButton" << true << "Disconnect";
         QTest::newRow("disconnecting") << 5 << optimal << "Disconnecting..."
-                                       << "connectingButton" << true;
+                                       << "connectingButton" << true << "Disconnecting...";
         QTest::newRow("unknown") << 6 << optimal << "Error. Reconnecting..."
-                                 << "connectingButton" << true;
+                                 << "connectingButton" << true << "Error. Reconnecting...";
         QTest::newRow("negative") << -1 << optimal << "Error. Reconnecting..."
-                                  << "connectingButton" << true;
+                                  << "connectingButton" << true << "Error. Reconnecting...";
     }
 
     void statusTable()
@@ -169,6 +172,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, image);
         QFETCH(bool, spinner);
+        QFETCH(QString, action);
         if (country.isValid())
             Preferences::setCountryConnected(country.toString());
         else
@@ -178,6 +182,11 @@ private Q_SLOTS:
         QVERIFY(view);
         controllerOf(*view)->setConnectionStatus(VpnStatus(status));
         QCOMPARE(find(*view, QStringLiteral("statusText"))->property("text").toString(), text);
+        QCOMPARE(QAccessible::queryAccessibleInterface(find(*view, QStringLiteral("connectButton")))
+                     ->text(QAccessible::Name),
+                 action);
+        // The status is announced as it changes.
+        QCOMPARE(find(*view, QStringLiteral("statusAnnouncement"))->property("text").toString(), text);
         QCOMPARE(view->rootObject()->findChild<StatusBlock *>(QStringLiteral("statusBlock"))->imageName(),
                  image);
         QCOMPARE(find(*view, QStringLiteral("connectImage"))->property("source").toUrl(),

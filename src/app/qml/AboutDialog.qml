@@ -3,11 +3,14 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 
 Dialog {
+    id: about
     objectName: "aboutDialog"
     title: qsTr("About Velmora")
     anchors.centerIn: parent
     modal: true
-    standardButtons: Dialog.Ok
+    footer: OkFooter {
+        dialog: about
+    }
 
     ColumnLayout {
         spacing: 8

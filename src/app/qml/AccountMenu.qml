@@ -13,7 +13,7 @@ ToolButton {
     required property MainScreen screen
 
     objectName: "accountMenuButton"
-    Accessible.role: Accessible.ButtonMenu
+    readonly property int accessibleRole: Accessible.ButtonMenu
     Accessible.name: screen.accountName
     Accessible.description: qsTr("Account menu")
     onClicked: menu.open()
@@ -50,6 +50,7 @@ ToolButton {
     Menu {
         id: menu
         objectName: "accountMenu"
+        title: qsTr("Account menu")
         y: account.height
 
         MenuItem {

@@ -9,7 +9,7 @@ MenuItem {
     required property Updater updater
 
     objectName: "checkForUpdatesItem"
-    text: qsTr("Check for Updates…")
+    text: qsTr("Check for &Updates…")
     enabled: updater.canCheckForUpdates
     onTriggered: updater.checkForUpdates()
 }

@@ -10,7 +10,7 @@ AbstractButton {
     implicitWidth: 20
     implicitHeight: 20
     padding: 0
-    focusPolicy: Qt.NoFocus
+    focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
     Accessible.name: qsTr("Close")
 
@@ -19,5 +19,11 @@ AbstractButton {
         sourceSize.width: 40
         sourceSize.height: 40
         color: button.down ? "#5a5a5a" : "gray"
+    }
+    background: Rectangle {
+        radius: width / 2
+        color: "transparent"
+        border.width: button.visualFocus ? 2 : 0
+        border.color: "#3b82f6"
     }
 }

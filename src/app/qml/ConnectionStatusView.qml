@@ -22,7 +22,7 @@ ColumnLayout {
         Layout.alignment: Qt.AlignHCenter
         focus: true
         background: null
-        Accessible.name: qsTr("Connect or disconnect")
+        Accessible.name: block.action
         Accessible.description: block.text
         onClicked: view.ctrl.doConnect()
 
@@ -62,5 +62,10 @@ ColumnLayout {
         font.bold: true
         Accessible.role: Accessible.StaticText
         Accessible.name: text
+
+        Announcement {
+            objectName: "statusAnnouncement"
+            text: block.text
+        }
     }
 }

@@ -9,7 +9,7 @@ AbstractButton {
 
     padding: 0
     focusPolicy: Qt.StrongFocus
-    Accessible.role: Accessible.Link
+    readonly property int accessibleRole: Accessible.Link
     Accessible.name: text
 
     contentItem: Label {

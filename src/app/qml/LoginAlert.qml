@@ -25,15 +25,21 @@ Dialog {
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
         color: "black"
-        Accessible.role: Accessible.AlertMessage
-        Accessible.name: alert.title
-        Accessible.description: text
+        readonly property int accessibleRole: Accessible.AlertMessage
+        Accessible.name: text
     }
 
-    footer: DialogButtonBox {
+    // Not a DialogButtonBox: Qt 6.4 can crash in one destroyed while a screen reader runs.
+    footer: Item {
+        implicitWidth: okButton.implicitWidth + 24
+        implicitHeight: okButton.implicitHeight + 24
+
         Button {
             id: okButton
             objectName: "alertOK"
+            anchors.right: parent.right
+            anchors.rightMargin: 12
+            anchors.verticalCenter: parent.verticalCenter
             text: qsTr("OK")
             focus: true
             palette.buttonText: "#c62828"

@@ -73,7 +73,7 @@ Pane {
                 color: "black"
                 font.pixelSize: 26
                 font.weight: Font.ExtraBold
-                Accessible.role: Accessible.Heading
+                readonly property int accessibleRole: Accessible.Heading
             }
             Loader {
                 objectName: "entryGroup"

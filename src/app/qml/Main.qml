@@ -21,6 +21,7 @@ ApplicationWindow {
     font.pixelSize: 13
 
     menuBar: MenuBar {
+        id: menuBar
         objectName: "menuBar"
         Accessible.name: qsTr("Menu bar")
         delegate: MenuBarItem {
@@ -33,11 +34,12 @@ ApplicationWindow {
 
         Menu {
             objectName: "applicationMenu"
-            title: qsTr("Velmora")
+            title: qsTr("&Velmora")
+            delegate: ShortcutMenuItem {}
 
             Action {
                 objectName: "aboutAction"
-                text: qsTr("About Velmora")
+                text: qsTr("&About Velmora")
                 onTriggered: about.active = true
             }
             CheckForUpdatesView {
@@ -46,16 +48,20 @@ ApplicationWindow {
             MenuSeparator {}
             Action {
                 objectName: "settingsAction"
-                text: qsTr("Settings…")
+                text: qsTr("&Settings…")
                 shortcut: "Ctrl+,"
                 onTriggered: settings.show()
             }
             MenuSeparator {}
-            Action {
-                id: quitAction
-                objectName: "quitAction"
-                text: qsTr("Quit")
-                onTriggered: Qt.quit()
+            // Its key is the application-wide shortcut below: shown here, not bound twice.
+            ShortcutMenuItem {
+                shortcutText: "Ctrl+Q"
+                action: Action {
+                    id: quitAction
+                    objectName: "quitAction"
+                    text: qsTr("&Quit")
+                    onTriggered: Qt.quit()
+                }
             }
         }
     }
@@ -76,6 +82,12 @@ ApplicationWindow {
             Component.onCompleted: open()
             onClosed: about.active = false
         }
+    }
+
+    // The desktop's way to the menu bar from the keyboard.
+    Shortcut {
+        sequence: "F10"
+        onActivated: (menuBar.itemAt(0) as MenuBarItem).triggered()
     }
 
     // Quits from any of the application's windows, the Settings window too.

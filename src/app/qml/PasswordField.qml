@@ -33,7 +33,7 @@ RowLayout {
         implicitHeight: 24
         focusPolicy: Qt.StrongFocus
         Accessible.role: Accessible.Button
-        Accessible.name: field.isSecure ? qsTr("Show password") : qsTr("Hide password")
+        Accessible.name: field.isSecure ? qsTr("Show %1").arg(field.title) : qsTr("Hide %1").arg(field.title)
         onClicked: field.isSecure = !field.isSecure
 
         contentItem: IconImage {

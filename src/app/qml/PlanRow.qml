@@ -94,6 +94,7 @@ Rectangle {
                 objectName: "getButton"
                 anchors.centerIn: parent
                 text: qsTr("   Get   ")
+                Accessible.name: qsTr("Get %1").arg(card.name)
                 onClicked: card.buy()
             }
         }

@@ -48,6 +48,7 @@ Pane {
             Layout.topMargin: 50
             text: qsTr("Redeem a Subscription Code")
             font.bold: true
+            readonly property int accessibleRole: Accessible.Heading
         }
 
         TextField {
@@ -82,7 +83,6 @@ Pane {
             Layout.topMargin: 8
             Layout.bottomMargin: 10
             text: qsTr("Redeem Code")
-            focusPolicy: Qt.NoFocus
             Accessible.name: text
             onClicked: view.redeem()
 
@@ -104,6 +104,8 @@ Pane {
                 implicitHeight: 36
                 radius: 2
                 color: redeemButton.down ? "#1d4ed8" : "#2563eb"
+                border.width: redeemButton.visualFocus ? 2 : 0
+                border.color: "#93c5fd"
             }
         }
     }

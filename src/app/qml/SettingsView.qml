@@ -59,7 +59,7 @@ Pane {
             Layout.bottomMargin: 10
             text: qsTr("Settings")
             font.pixelSize: 26
-            Accessible.role: Accessible.Heading
+            readonly property int accessibleRole: Accessible.Heading
         }
 
         ScrollView {
@@ -69,8 +69,17 @@ Pane {
             Layout.fillHeight: true
             contentWidth: availableWidth
             contentHeight: rows.implicitHeight + 32
-            // Shown all the time, not only while scrolling.
-            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
+            // The rows take the width there is: never a horizontal bar, seen or heard.
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            ScrollBar.vertical: ScrollBar {
+                parent: scroll
+                x: scroll.mirrored ? 0 : scroll.width - width
+                y: scroll.topPadding
+                height: scroll.availableHeight
+                // Shown all the time, not only while scrolling.
+                policy: ScrollBar.AlwaysOn
+                Accessible.name: qsTr("Settings")
+            }
 
             ColumnLayout {
                 id: rows
@@ -148,6 +157,7 @@ Pane {
     }
 
     Dialog {
+        id: settingsAlert
         objectName: "settingsAlert"
         x: (view.width - width) / 2
         y: (view.height - height) / 2
@@ -156,7 +166,9 @@ Pane {
         closePolicy: Popup.CloseOnEscape
         visible: screen.alertShown
         title: screen.alertTitle
-        standardButtons: Dialog.Ok
+        footer: OkFooter {
+            dialog: settingsAlert
+        }
         onClosed: screen.dismissAlert()
 
         Label {
@@ -165,8 +177,8 @@ Pane {
             text: screen.alertMessage
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
-            Accessible.role: Accessible.AlertMessage
-            Accessible.description: text
+            readonly property int accessibleRole: Accessible.AlertMessage
+            Accessible.name: text
         }
     }
 }

@@ -15,7 +15,11 @@ Dialog {
     modal: true
     // Narrower in the compact window.
     width: Math.min(420, parent.width - 20)
-    onClosed: alert.dismiss()
+    onClosed: {
+        // Back to the control the user was on before the dialog and the menu that opened it.
+        root.parent.forceActiveFocus()
+        alert.dismiss()
+    }
 
     // Wrapped rather than cut off in the compact window.
     header: Label {

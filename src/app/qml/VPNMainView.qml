@@ -42,6 +42,7 @@ Item {
 
     Loader {
         anchors.fill: parent
+        focus: true
         active: mainScreen.loggedIn
         sourceComponent: content
     }
@@ -130,6 +131,7 @@ Item {
     }
 
     Dialog {
+        id: redeemAlert
         objectName: "redeemAlert"
         x: (root.width - width) / 2
         y: (root.height - height) / 2
@@ -138,7 +140,9 @@ Item {
         // An alert: only its button or Escape dismiss it.
         closePolicy: Popup.CloseOnEscape
         visible: root.ctrl.showAlert
-        standardButtons: Dialog.Ok
+        footer: OkFooter {
+            dialog: redeemAlert
+        }
         onClosed: root.ctrl.showAlert = false
 
         header: Label {

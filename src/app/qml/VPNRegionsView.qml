@@ -17,6 +17,7 @@ ColumnLayout {
         controller: view.ctrl
         searchTerm: searchField.text
         onSearchTermChanged: list.positionViewAtBeginning()
+        onChosen: description => chosenAnnouncement.text = description
     }
 
     Component.onCompleted: regions.appear()
@@ -28,6 +29,12 @@ ColumnLayout {
         text: qsTr("VPN Regions List:")
         font.pixelSize: 13
         font.bold: true
+        readonly property int accessibleRole: Accessible.Heading
+
+        Announcement {
+            id: chosenAnnouncement
+            objectName: "chosenAnnouncement"
+        }
     }
 
     TextField {
@@ -89,7 +96,9 @@ ColumnLayout {
         Keys.onReturnPressed: regions.choose(currentIndex)
         Keys.onEnterPressed: regions.choose(currentIndex)
         Keys.onSpacePressed: regions.choose(currentIndex)
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar {
+            Accessible.name: qsTr("Regions")
+        }
 
         delegate: VPNRegionRow {
             width: ListView.view.width
