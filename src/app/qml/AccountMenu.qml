@@ -34,7 +34,7 @@ ToolButton {
             textFormat: Text.PlainText
             elide: Text.ElideRight
             Layout.maximumWidth: 220
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodySize
         }
 
         IconImage {
@@ -43,7 +43,7 @@ ToolButton {
             sourceSize.width: 52
             sourceSize.height: 52
             source: Assets.symbol("person.crop.circle.fill")
-            color: "#1f6feb"
+            color: Theme.accountSymbol
         }
     }
 

@@ -18,12 +18,12 @@ AbstractButton {
         source: Assets.symbol("xmark.circle.fill")
         sourceSize.width: 40
         sourceSize.height: 40
-        color: button.down ? "#5a5a5a" : "gray"
+        color: button.down ? Theme.closeSymbolPressed : Theme.closeSymbol
     }
     background: Rectangle {
         radius: width / 2
         color: "transparent"
         border.width: button.visualFocus ? 2 : 0
-        border.color: "#3b82f6"
+        border.color: Theme.focusRing
     }
 }

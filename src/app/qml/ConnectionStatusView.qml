@@ -58,7 +58,7 @@ ColumnLayout {
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
         horizontalAlignment: Text.AlignHCenter
-        font.pixelSize: 20
+        font.pixelSize: Theme.statusSize
         font.bold: true
         Accessible.role: Accessible.StaticText
         Accessible.name: text

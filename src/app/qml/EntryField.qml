@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Velmora
 
 // The login screen's text entry: plain text on white, a thin gray outline.
 TextField {
@@ -7,14 +8,14 @@ TextField {
     bottomPadding: 10
     leftPadding: 8
     rightPadding: 8
-    color: "black"
-    placeholderTextColor: "#8a8a8a"
+    color: Theme.text
+    placeholderTextColor: Theme.placeholderText
     selectByMouse: true
 
     background: Rectangle {
-        color: "white"
+        color: Theme.fieldBackground
         radius: 2
         border.width: 1
-        border.color: parent.activeFocus ? "#3b82f6" : Qt.rgba(0.5, 0.5, 0.5, 0.7)
+        border.color: parent.activeFocus ? Theme.focusRing : Theme.fieldBorder
     }
 }

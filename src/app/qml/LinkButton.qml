@@ -1,11 +1,12 @@
 import QtQuick
 import QtQuick.Controls.Basic
+import Velmora
 
 // A text link: the title in its colour, underlined in black.
 AbstractButton {
     id: link
 
-    property color color: "black"
+    property color color: Theme.text
 
     padding: 0
     focusPolicy: Qt.StrongFocus
@@ -25,14 +26,14 @@ AbstractButton {
             anchors.right: parent.right
             anchors.bottom: parent.bottom
             height: 1
-            color: "black"
+            color: Theme.text
         }
         Rectangle {
             anchors.fill: parent
             anchors.margins: -2
             visible: link.visualFocus
             color: "transparent"
-            border.color: "#3b82f6"
+            border.color: Theme.focusRing
             radius: 2
         }
     }

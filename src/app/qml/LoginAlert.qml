@@ -24,7 +24,7 @@ Dialog {
         text: alert.model.controller ? alert.model.controller.loginErrorMsg : ""
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
-        color: "black"
+        color: Theme.text
         readonly property int accessibleRole: Accessible.AlertMessage
         Accessible.name: text
     }
@@ -42,7 +42,7 @@ Dialog {
             anchors.verticalCenter: parent.verticalCenter
             text: qsTr("OK")
             focus: true
-            palette.buttonText: "#c62828"
+            palette.buttonText: Theme.alertButtonText
             Accessible.name: text
             onClicked: alert.model.dismissAlert()
             Keys.onReturnPressed: alert.model.dismissAlert()

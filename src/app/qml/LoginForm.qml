@@ -59,22 +59,22 @@ ColumnLayout {
                 implicitWidth: 18
                 implicitHeight: 18
                 radius: 3
-                color: keepLoggedIn.checked ? "#2563eb" : "white"
+                color: keepLoggedIn.checked ? Theme.accent : Theme.fieldBackground
                 border.width: keepLoggedIn.visualFocus ? 2 : 1
-                border.color: keepLoggedIn.visualFocus ? "#3b82f6" : "#8a8a8a"
+                border.color: keepLoggedIn.visualFocus ? Theme.focusRing : Theme.boxBorder
 
                 Label {
                     anchors.centerIn: parent
                     visible: keepLoggedIn.checked
                     text: "\u2713"
-                    color: "white"
-                    font.pixelSize: 13
+                    color: Theme.textOnAccent
+                    font.pixelSize: Theme.bodySize
                 }
             }
         }
         Label {
             text: qsTr("Keep Logged In")
-            color: "black"
+            color: Theme.text
         }
         Item { Layout.fillWidth: true }
         LinkButton {
@@ -83,36 +83,13 @@ ColumnLayout {
             onClicked: form.model.openPasswordReset()
         }
     }
-    Button {
-        id: mainButton
+    PrimaryButton {
         objectName: "mainButton"
         Layout.fillWidth: true
         Layout.topMargin: 8
+        leadsOn: true
         text: form.signingUp ? qsTr("Sign Up") : qsTr("Login")
-        Accessible.name: text
         onClicked: form.model.submit()
-
-        contentItem: RowLayout {
-            Item { Layout.fillWidth: true }
-            Label {
-                text: mainButton.text
-                color: "white"
-            }
-            Item { Layout.fillWidth: true }
-            IconImage {
-                source: Assets.symbol("arrow.right")
-                sourceSize.width: 16
-                sourceSize.height: 16
-                color: "white"
-            }
-        }
-        background: Rectangle {
-            implicitHeight: 36
-            radius: 2
-            color: mainButton.down ? "#1d4ed8" : "#2563eb"
-            border.width: mainButton.visualFocus ? 2 : 0
-            border.color: "#93c5fd"
-        }
     }
     RowLayout {
         Layout.alignment: Qt.AlignHCenter
@@ -121,12 +98,12 @@ ColumnLayout {
         Label {
             objectName: "modeSwitchText"
             text: form.signingUp ? qsTr("If you already have an account, ") : qsTr("Don't have account yet?")
-            color: "gray"
+            color: Theme.secondaryText
         }
         LinkButton {
             objectName: "modeSwitchLink"
             text: form.signingUp ? qsTr("Log In") : qsTr("Sign Up")
-            color: "blue"
+            color: Theme.link
             onClicked: form.signingUp ? form.model.showLogIn() : form.model.showSignUp()
         }
     }

@@ -13,17 +13,17 @@ Pane {
 
     padding: 0
     focus: true
-    palette.window: "white"
-    palette.base: "white"
-    palette.text: "black"
-    palette.windowText: "black"
-    palette.buttonText: "black"
-    palette.button: "#e8e8e8"
-    palette.light: "white"
-    palette.mid: "#a0a0a0"
-    palette.dark: "#505050"
-    palette.highlight: "#3b82f6"
-    background: Rectangle { color: "white" }
+    palette.window: Theme.lightWindow
+    palette.base: Theme.lightWindow
+    palette.text: Theme.text
+    palette.windowText: Theme.text
+    palette.buttonText: Theme.text
+    palette.button: Theme.lightButton
+    palette.light: Theme.lightWindow
+    palette.mid: Theme.lightMid
+    palette.dark: Theme.lightDark
+    palette.highlight: Theme.focusRing
+    background: Rectangle { color: Theme.lightWindow }
 
     LoginViewModel {
         id: loginModel
@@ -70,8 +70,8 @@ Pane {
                 Layout.topMargin: 10
                 Layout.bottomMargin: 10
                 text: qsTr("Velmora")
-                color: "black"
-                font.pixelSize: 26
+                color: Theme.text
+                font.pixelSize: Theme.largeTitleSize
                 font.weight: Font.ExtraBold
                 readonly property int accessibleRole: Accessible.Heading
             }
@@ -101,7 +101,7 @@ Pane {
                         objectName: "loadingLabel"
                         Layout.alignment: Qt.AlignHCenter
                         text: qsTr("Loading…")
-                        color: "black"
+                        color: Theme.text
                     }
                     Item { Layout.fillHeight: true }
                 }

@@ -18,7 +18,7 @@ ApplicationWindow {
     flags: Qt.Window | Qt.CustomizeWindowHint | Qt.WindowTitleHint | Qt.WindowSystemMenuHint
            | Qt.WindowMinimizeButtonHint | Qt.WindowCloseButtonHint
     // The sizes of the text styles are the original desktop's points, one logical pixel each.
-    font.pixelSize: 13
+    font.pixelSize: Theme.bodySize
 
     menuBar: MenuBar {
         id: menuBar
@@ -29,7 +29,7 @@ ApplicationWindow {
         }
         background: Rectangle {
             implicitHeight: 28
-            color: "#ececec"
+            color: Theme.menuBar
         }
 
         Menu {

@@ -41,12 +41,12 @@ RowLayout {
             sourceSize.width: 20
             sourceSize.height: 20
             fillMode: Image.PreserveAspectFit
-            color: "#8a8a8e"
+            color: Theme.symbol
         }
         background: Rectangle {
             visible: eye.visualFocus
             color: "transparent"
-            border.color: "#3b82f6"
+            border.color: Theme.focusRing
             radius: 2
         }
     }

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Velmora
 
 // One plan's card: name, duration, price, the benefit lines and the button that buys it.
 Rectangle {
@@ -20,7 +21,7 @@ Rectangle {
     radius: 8
     color: "transparent"
     border.width: 2
-    border.color: "#2563eb"
+    border.color: Theme.accent
     Accessible.role: Accessible.Grouping
     Accessible.name: name
 
@@ -54,7 +55,7 @@ Rectangle {
             text: card.priceLine
             textFormat: Text.PlainText
             elide: Text.ElideRight
-            font.pixelSize: 22
+            font.pixelSize: Theme.priceSize
         }
         Repeater {
             model: card.benefitLines
@@ -66,7 +67,7 @@ Rectangle {
                 text: modelData
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
-                font.pixelSize: 10
+                font.pixelSize: Theme.footnoteSize
             }
         }
         Item {
@@ -86,10 +87,12 @@ Rectangle {
                     width: getButton.width + 2 * spread
                     height: getButton.height + 2 * spread
                     radius: height / 2
-                    color: Qt.rgba(0, 0, 0, 0.33 / 5)
+                    color: Theme.shadowLayer
                 }
             }
-            CapsuleButton {
+            PrimaryButton {
+                cornerRadius: height / 2
+                padding: 8
                 id: getButton
                 objectName: "getButton"
                 anchors.centerIn: parent

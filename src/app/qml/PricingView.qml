@@ -48,9 +48,11 @@ Pane {
                 objectName: "pricingFailure"
                 Layout.alignment: Qt.AlignHCenter
                 text: qsTr("Failed to load pricing plans.")
-                color: "red"
+                color: Theme.errorText
             }
-            CapsuleButton {
+            PrimaryButton {
+                cornerRadius: height / 2
+                padding: 8
                 objectName: "pricingRetry"
                 Layout.alignment: Qt.AlignHCenter
                 text: qsTr("Retry")

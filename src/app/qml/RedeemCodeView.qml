@@ -70,43 +70,20 @@ Pane {
                 radius: 2
                 color: "transparent"
                 border.width: 1
-                border.color: Qt.rgba(0.5, 0.5, 0.5, 0.7)
+                border.color: Theme.fieldBorder
             }
         }
 
         Item { Layout.fillHeight: true }
 
-        Button {
-            id: redeemButton
+        PrimaryButton {
             objectName: "redeemButton"
             Layout.fillWidth: true
             Layout.topMargin: 8
             Layout.bottomMargin: 10
+            leadsOn: true
             text: qsTr("Redeem Code")
-            Accessible.name: text
             onClicked: view.redeem()
-
-            contentItem: RowLayout {
-                Item { Layout.fillWidth: true }
-                Label {
-                    text: redeemButton.text
-                    color: "white"
-                }
-                Item { Layout.fillWidth: true }
-                IconImage {
-                    source: Assets.symbol("arrow.right")
-                    sourceSize.width: 16
-                    sourceSize.height: 16
-                    color: "white"
-                }
-            }
-            background: Rectangle {
-                implicitHeight: 36
-                radius: 2
-                color: redeemButton.down ? "#1d4ed8" : "#2563eb"
-                border.width: redeemButton.visualFocus ? 2 : 0
-                border.color: "#93c5fd"
-            }
         }
     }
 }

@@ -28,7 +28,7 @@ Pane {
         leftPadding: 10
         wrapMode: Text.Wrap
         textFormat: Text.PlainText
-        font.pixelSize: 10
+        font.pixelSize: Theme.footnoteSize
     }
     component Divider: Rectangle {
         Layout.fillWidth: true
@@ -58,7 +58,7 @@ Pane {
             Layout.alignment: Qt.AlignHCenter
             Layout.bottomMargin: 10
             text: qsTr("Settings")
-            font.pixelSize: 26
+            font.pixelSize: Theme.largeTitleSize
             readonly property int accessibleRole: Accessible.Heading
         }
 
@@ -125,8 +125,7 @@ Pane {
                     onToggled: screen.launchAtLogin = checked
                 }
                 Divider {}
-                Button {
-                    id: removeButton
+                PrimaryButton {
                     objectName: "removeProfileButton"
                     Layout.topMargin: 10
                     text: qsTr("Remove profile")
@@ -134,19 +133,8 @@ Pane {
                     bottomPadding: 5
                     leftPadding: 15
                     rightPadding: 15
-                    Accessible.name: text
+                    cornerRadius: 5
                     onClicked: screen.removeProfile()
-
-                    contentItem: Label {
-                        text: removeButton.text
-                        color: "white"
-                    }
-                    background: Rectangle {
-                        radius: 5
-                        color: removeButton.down ? "#1d4ed8" : "#2563eb"
-                        border.width: removeButton.visualFocus ? 2 : 0
-                        border.color: "#93c5fd"
-                    }
                 }
                 Footnote {
                     text: qsTr("Removes VPN profile from your device")

@@ -37,7 +37,7 @@ Item {
         anchors.centerIn: parent
         visible: !mainScreen.loggedIn
         text: qsTr("Please log in")
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodySize
     }
 
     Loader {
@@ -74,7 +74,7 @@ Item {
                         text: root.ctrl.subscription
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
-                        font.pixelSize: 18
+                        font.pixelSize: Theme.subtitleSize
                     }
                 }
 
@@ -152,7 +152,7 @@ Item {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             font.bold: true
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodySize
         }
     }
 }

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
+import Velmora
 
 // One region of the list: flag, country name in bold (the optimal region's on two lines), city.
 ItemDelegate {
@@ -59,7 +60,7 @@ ItemDelegate {
             text: row.countryName
             textFormat: Text.PlainText
             elide: Text.ElideRight
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodySize
             font.bold: true
             color: row.highlighted ? row.palette.highlightedText : row.palette.windowText
         }
@@ -70,7 +71,7 @@ ItemDelegate {
             text: row.city
             textFormat: Text.PlainText
             elide: Text.ElideRight
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodySize
             font.weight: Font.Light
             color: row.highlighted ? row.palette.highlightedText : row.palette.windowText
         }

@@ -27,7 +27,7 @@ ColumnLayout {
         Layout.alignment: Qt.AlignHCenter
         leftPadding: 10
         text: qsTr("VPN Regions List:")
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodySize
         font.bold: true
         readonly property int accessibleRole: Accessible.Heading
 
@@ -45,7 +45,7 @@ ColumnLayout {
         leftPadding: 30
         rightPadding: clearButton.visible ? clearButton.width + 8 : 8
         placeholderText: qsTr("Search by country or city...")
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodySize
         Accessible.name: qsTr("Search by country or city")
 
         Image {
