@@ -7,8 +7,10 @@
 
 #include "../tests/app/ScreenWorld.h"
 #include "RegionCatalogue.h"
+#include "StallWatch.h"
 #include "VelmoraController.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -28,6 +30,9 @@ inline const bool compact = qEnvironmentVariableIntValue("VELMORA_BENCH_COMPACT"
 constexpr const char *serveArgument = "--serve";
 // VmHWM in kB once the application and its services are made, before the screen opens.
 inline qint64 peakBeforeScreen = -1;
+// From opening the screen until its regions are listed: the time and the longest main-loop stall.
+inline double listedAfterMs = -1;
+inline double longestStallWhileListingMs = -1;
 
 // Runs this program again in a world of its own; its exit code.
 inline int runInsideWorld(int argc, char *argv[])
@@ -140,12 +145,17 @@ inline int run(int argc, char *argv[], const std::function<int(QQuickView &view)
     Preferences::setCompactView(compact);
     Preferences::setConfigId(1);
     peakBeforeScreen = processStatus("VmHWM");
+    QElapsedTimer sinceOpening;
+    sinceOpening.start();
+    StallWatch stalls;
     auto view = world.openScreen(QStringLiteral("VPNMainView.qml"));
     if (!view)
         return 1;
     QQuickItem *list = Screen::find(*view, QStringLiteral("regionList"));
     if (!list || !QTest::qWaitFor([list] { return list->property("count").toInt() == regionCount; }, 20000))
         return 1;
+    listedAfterMs = double(sinceOpening.nsecsElapsed()) / 1e6;
+    longestStallWhileListingMs = stalls.longestMs();
     QTest::qWait(500);
     return measure(*view);
 }

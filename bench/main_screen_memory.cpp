@@ -60,6 +60,9 @@ int main(int argc, char *argv[])
         std::printf("regions listed%s:   %lld\n",
                     ScreenBench::compact ? " (compact)        " : " and on the map",
                     qlonglong(ScreenBench::regionCount));
+        std::printf("listed after opening (ms):       %.0f (the service's answer included)\n",
+                    ScreenBench::listedAfterMs);
+        std::printf("longest stall until listed (ms): %.1f\n", ScreenBench::longestStallWhileListingMs);
         std::printf("VmHWM before the screen (kB):   %lld\n", qlonglong(ScreenBench::peakBeforeScreen));
         std::printf("VmHWM with the screen up (kB):   %lld (%.1f MiB; budget 100 MiB)\n", qlonglong(peak),
                     double(peak) / 1024);

@@ -4,6 +4,7 @@
 #include "MainQueue.h"
 #include "Preferences.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QStringMatcher>
 
@@ -112,23 +113,34 @@ void RegionListModel::loadRegions()
 {
     beginResetModel();
     m_regions = m_controller ? m_controller->regions() : QList<VPNRegion>();
+    // Folded at the next search rather than for each of the lists the controller publishes in turn:
+    // with 100,000 regions folding takes longer than a frame.
     m_names.clear();
     m_fieldStarts.clear();
-    m_fieldStarts.reserve(2 * m_regions.size() + 1);
-    for (const VPNRegion &region : std::as_const(m_regions)) {
-        for (const QString *field : {&region.country_name, &region.city}) {
-            m_fieldStarts.append(m_names.size());
-            m_names += folded(*field);
-            m_names += QChar(u'\0');
-        }
-    }
-    m_fieldStarts.append(m_names.size());
     m_rows = filteredRows();
     m_selected = m_controller ? m_controller->currentRegion() : std::nullopt;
     endResetModel();
 }
 
-QList<qsizetype> RegionListModel::filteredRows() const
+void RegionListModel::foldNames()
+{
+    m_fieldStarts.reserve(2 * m_regions.size() + 1);
+    // Regions share their repeated texts, so each text is folded once, found again by its storage.
+    QHash<const QChar *, QString> foldedTexts;
+    for (const VPNRegion &region : std::as_const(m_regions)) {
+        for (const QString *field : {&region.country_name, &region.city}) {
+            auto text = foldedTexts.constFind(field->constData());
+            if (text == foldedTexts.cend())
+                text = foldedTexts.insert(field->constData(), folded(*field));
+            m_fieldStarts.append(m_names.size());
+            m_names += *text;
+            m_names += QChar(u'\0');
+        }
+    }
+    m_fieldStarts.append(m_names.size());
+}
+
+QList<qsizetype> RegionListModel::filteredRows()
 {
     QList<qsizetype> rows;
     rows.reserve(m_regions.size());
@@ -137,6 +149,8 @@ QList<qsizetype> RegionListModel::filteredRows() const
             rows.append(i);
         return rows;
     }
+    if (m_fieldStarts.isEmpty())
+        foldNames();
     const QStringMatcher matcher(m_foldedTerm);
     for (qsizetype at = matcher.indexIn(m_names); at >= 0; at = matcher.indexIn(m_names, at)) {
         const qsizetype field =

@@ -53,7 +53,9 @@ Q_SIGNALS:
 
 private:
     void loadRegions();
-    [[nodiscard]] QList<qsizetype> filteredRows() const;
+    [[nodiscard]] QList<qsizetype> filteredRows();
+    // Builds m_names and m_fieldStarts from the regions.
+    void foldNames();
     void showRows(const QList<qsizetype> &rows);
     void currentRegionDelivered();
     void markSelected(std::optional<qint64> id);
@@ -64,7 +66,8 @@ private:
     QList<VPNRegion> m_regions;
     // Every region's country name and city with their letter case folded, in one text searched in
     // one pass per keystroke: each field ends with a NUL; m_fieldStarts holds where each field starts
-    // (country, city, country, ...) and, last, the text's end.
+    // (country, city, country, ...) and, last, the text's end. Both empty until the first search
+    // after the regions changed.
     QString m_names;
     QList<qsizetype> m_fieldStarts;
     QList<qsizetype> m_rows;

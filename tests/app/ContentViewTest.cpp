@@ -94,6 +94,10 @@ private Q_SLOTS:
         QVERIFY(app.screen() && app.screen()->objectName() == loginView);
         QCOMPARE(app.object(QStringLiteral("emailField"))->property("text").toString(), QString());
         QVERIFY(!app.find(QStringLiteral("repeatPasswordFieldInput")));
+
+        // The main screen comes back after a logout, made anew.
+        app.vm().setState(State::LoggedIn);
+        QVERIFY(app.screen() && app.screen()->objectName() != loginView);
     }
 
 private:

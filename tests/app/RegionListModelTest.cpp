@@ -89,6 +89,42 @@ private Q_SLOTS:
         QCOMPARE(shownIds(model), (QList<qint64>{4, 5, 6, 7}));
     }
 
+    // 100,000 regions: the search finds one among them, also after a new list came while no term
+    // was in force, and the current region is the selected row.
+    void searchAndSelectionAmongAHundredThousand()
+    {
+        const auto many = [](const QString &city) {
+            QList<VPNRegion> regions;
+            regions.reserve(100000);
+            for (qint64 id = 1; id <= 100000; ++id)
+                regions.append(
+                    region(id, QStringLiteral("Country %1").arg(id % 200), city + QString::number(id)));
+            return regions;
+        };
+        Preferences::setConfigId(99999);
+        VelmoraController controller(Client::shared(), m_helper);
+        RegionListModel model;
+        model.setController(&controller);
+        controller.setRegions(many(QStringLiteral("Town ")));
+        QCOMPARE(model.rowCount(), 100000);
+        model.setSearchTerm(QStringLiteral("town 99999"));
+        QCOMPARE(shownIds(model), QList<qint64>{99999});
+        QVERIFY(model.index(0).data(RegionListModel::SelectedRole).toBool());
+        model.setSearchTerm(QStringLiteral("COUNTRY 199"));
+        QCOMPARE(model.rowCount(), 500);
+
+        model.setSearchTerm(QString());
+        controller.setRegions(many(QStringLiteral("Village ")));
+        model.setSearchTerm(QStringLiteral("town 99999"));
+        QCOMPARE(model.rowCount(), 0);
+        model.setSearchTerm(QStringLiteral("village 99999"));
+        QCOMPARE(shownIds(model), QList<qint64>{99999});
+        controller.setCurrentRegion(42);
+        QVERIFY(!model.index(0).data(RegionListModel::SelectedRole).toBool());
+        model.setSearchTerm(QString());
+        QVERIFY(model.index(41).data(RegionListModel::SelectedRole).toBool());
+    }
+
     void selectionFollowsTheCurrentRegion()
     {
         Preferences::setConfigId(2);
