@@ -4,8 +4,8 @@
 
 namespace {
 
-// A lost bus shows within this time, and a returned one is tried as often.
-constexpr int checkInterval = 1000;
+// A lost bus is tried again this often until it is back.
+constexpr int retryInterval = 1000;
 
 } // namespace
 
@@ -15,9 +15,20 @@ SystemBus::SystemBus(const QDBusConnection &bus, Connect connect, QObject *paren
     , m_connect(std::move(connect))
     , m_timer(new QTimer(this))
 {
-    m_timer->setInterval(checkInterval);
+    m_timer->setInterval(retryInterval);
     QObject::connect(m_timer, &QTimer::timeout, this, &SystemBus::check);
-    m_timer->start();
+    watch();
+}
+
+void SystemBus::watch()
+{
+    // The D-Bus library tells its own connection that the bus went away; nothing to poll meanwhile.
+    if (m_bus.isConnected())
+        m_bus.connect({}, QStringLiteral("/org/freedesktop/DBus/Local"),
+                      QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                      SLOT(check()));
+    else
+        m_timer->start();
 }
 
 void SystemBus::check()
@@ -26,6 +37,7 @@ void SystemBus::check()
         if (m_bus.isConnected())
             return;
         m_lost = true;
+        m_timer->start();
         Q_EMIT lost();
     }
     if (!m_connect) {
@@ -35,7 +47,9 @@ void SystemBus::check()
     const QDBusConnection bus = m_connect();
     if (!bus.isConnected())
         return;
+    m_timer->stop();
     m_bus = bus;
     m_lost = false;
+    watch();
     Q_EMIT reconnected();
 }

@@ -26,8 +26,11 @@ Q_SIGNALS:
     // connection() is a new one that reaches the bus.
     void reconnected();
 
-private:
+private Q_SLOTS:
     void check();
+
+private:
+    void watch();
 
     QDBusConnection m_bus;
     Connect m_connect;

@@ -43,9 +43,8 @@ ColumnLayout {
             Loader {
                 anchors.centerIn: parent
                 active: block.busy
-                sourceComponent: BusyIndicator {
+                sourceComponent: StepSpinner {
                     objectName: "connectSpinner"
-                    running: true
                 }
             }
         }
