@@ -5,8 +5,8 @@
 // VELMORA_BENCH_REGIONS=N lists N regions instead, VELMORA_BENCH_COMPACT=1 opens the compact layout,
 // VELMORA_BENCH_PLANS=N has the service offer N plans.
 
-#include "../tests/app/ScreenWorld.h"
 #include "RegionCatalogue.h"
+#include "ScreenWorld.h"
 #include "StallWatch.h"
 #include "VelmoraController.h"
 
@@ -148,7 +148,7 @@ inline int run(int argc, char *argv[], const std::function<int(QQuickView &view)
     QElapsedTimer sinceOpening;
     sinceOpening.start();
     StallWatch stalls;
-    auto view = world.openScreen(QStringLiteral("VPNMainView.qml"));
+    auto view = world.openScreen(QStringLiteral("main/VPNMainView.qml"));
     if (!view)
         return 1;
     QQuickItem *list = Screen::find(*view, QStringLiteral("regionList"));
