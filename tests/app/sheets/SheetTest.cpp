@@ -161,6 +161,11 @@ private Q_SLOTS:
         QQuickWindow *window = sheetOf(*view, sheet);
         ScreenWorld::controllerOf(*view)->setProperty(flag, true);
         QTRY_VERIFY(window->isExposed());
+        // A sheet sized by its content has grown to it first, so that its size is its own.
+        if (window->property("fitsContent").toBool()) {
+            QTRY_VERIFY(Screen::find(window, QStringLiteral("planCards"))->isVisible());
+            QTRY_COMPARE(window->size(), window->property("contentSize").toSizeF().toSize());
+        }
         Screen::verifyNeverMaximised(window);
     }
 };
