@@ -34,6 +34,7 @@ inline const QString agentManagerPath = QStringLiteral("/org/freedesktop/Network
 inline const QString agentManagerInterface = QStringLiteral("org.freedesktop.NetworkManager.AgentManager");
 inline const QString secretAgentPath = QStringLiteral("/org/freedesktop/NetworkManager/SecretAgent");
 inline const QString secretAgentInterface = QStringLiteral("org.freedesktop.NetworkManager.SecretAgent");
+inline const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 inline const QString objectManagerPath = QStringLiteral("/org/freedesktop");
 inline const QString strongswanServiceType = QStringLiteral("org.freedesktop.NetworkManager.strongswan");
 // The user.data key under which a profile keeps the persistent reference of its password item.

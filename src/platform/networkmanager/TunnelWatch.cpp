@@ -20,7 +20,6 @@ constexpr int probeTimeout = 3000;
 constexpr int failuresToDeath = 2;
 constexpr quint16 probePort = 53;
 
-const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString ip4ConfigInterface = QStringLiteral("org.freedesktop.NetworkManager.IP4Config");
 
 QVariant unwrap(const QDBusMessage &reply)
@@ -60,14 +59,14 @@ void TunnelWatch::watch(const QDBusConnection &bus, const QString &activePath)
     const quint64 generation = m_generation;
     const auto get = [this](const QString &path, const QString &interface, const QString &name,
                             std::function<void(const QDBusMessage &)> onReply) {
-        nm::call(m_bus, this, path, propertiesInterface, QStringLiteral("Get"), {interface, name},
+        nm::call(m_bus, this, path, nm::propertiesInterface, QStringLiteral("Get"), {interface, name},
                  std::move(onReply));
     };
     get(activePath, nm::activeInterface, QStringLiteral("Ip4Config"), [=, this](const QDBusMessage &reply) {
         const QString config = unwrap(reply).value<QDBusObjectPath>().path();
         if (generation != m_generation || config.isEmpty() || config == QLatin1String("/"))
             return;
-        nm::call(m_bus, this, config, propertiesInterface, QStringLiteral("GetAll"), {ip4ConfigInterface},
+        nm::call(m_bus, this, config, nm::propertiesInterface, QStringLiteral("GetAll"), {ip4ConfigInterface},
                  [=, this](const QDBusMessage &all) {
                      if (generation != m_generation || all.type() == QDBusMessage::ErrorMessage)
                          return;

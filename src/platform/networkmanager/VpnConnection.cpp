@@ -66,9 +66,8 @@ void VpnConnection::setBus(const QDBusConnection &bus)
                   SLOT(onActiveStateChanged(uint, uint, QDBusMessage)));
     m_bus.connect(nm::service, {}, nm::vpnConnectionInterface, QStringLiteral("VpnStateChanged"), this,
                   SLOT(onVpnStateChanged(uint, uint, QDBusMessage)));
-    m_bus.connect(nm::service, nm::managerPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                  QStringLiteral("PropertiesChanged"), this,
-                  SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+    m_bus.connect(nm::service, nm::managerPath, nm::propertiesInterface, QStringLiteral("PropertiesChanged"),
+                  this, SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
                 m_networkManagerPresent = false;
