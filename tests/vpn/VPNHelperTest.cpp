@@ -40,6 +40,7 @@ private Q_SLOTS:
     void wrongPasswordEndsDisconnected();
     void answersThatEndTheConnect_data();
     void answersThatEndTheConnect();
+    void removedProfileComesBackOnlyWithAConnect();
     void removesTheProfileWhetherOrNotThereIsOne();
 
 private:
@@ -213,6 +214,26 @@ void VPNHelperTest::answersThatEndTheConnect()
     QCOMPARE(Preferences::vpnUsername(), "kept-user");
     QCOMPARE(Preferences::vpnPassword(), "kept-password");
     QCOMPARE(Preferences::server(), "kept.example");
+}
+
+void VPNHelperTest::removedProfileComesBackOnlyWithAConnect()
+{
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    VPNHelper::shared().disconnectVPN();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Disconnected, 10000);
+    const peers::Outcome removed =
+        peers::await([](auto done) { VPNHelper::shared().removeVPNProfile(done); });
+    QVERIFY(removed.done && !removed.error);
+
+    // Every logout disconnects; a save would take a few round trips to NetworkManager.
+    VPNHelper::shared().disconnectVPN();
+    QVERIFY(!QTest::qWaitFor([this] { return !peers::velmoraProfiles(m_world).isEmpty(); }, 2000));
+    QCOMPARE(VPNHelper::shared().currentStatus(), VpnStatus::Invalid);
+
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    QCOMPARE(peers::velmoraProfiles(m_world).size(), 1);
 }
 
 void VPNHelperTest::removesTheProfileWhetherOrNotThereIsOne()
