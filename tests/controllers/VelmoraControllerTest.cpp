@@ -138,7 +138,7 @@ private Q_SLOTS:
         VelmoraController controller;
         controller.setCurrentRegion(absent ? std::nullopt : std::optional<qint64>(0));
         controller.loadRegions();
-        QTRY_VERIFY(Preferences::configId() != 987654);
+        QTRY_VERIFY_WITH_TIMEOUT(Preferences::configId() != 987654, 20'000);
         const VPNRegion optimal = controller.regions().first();
         QCOMPARE(Preferences::configId(), optimal.id);
         QCOMPARE(controller.currentRegion(), optimal.id);
@@ -315,7 +315,7 @@ private Q_SLOTS:
             const qsizetype planRequests = m_service.requestsTo("users/me/plan").size();
             controller.redeemCode();
             // The plan is asked for in the same turn as the alert is raised.
-            QTRY_COMPARE(m_service.requestsTo("users/me/plan").size(), planRequests + 1);
+            QTRY_COMPARE_WITH_TIMEOUT(m_service.requestsTo("users/me/plan").size(), planRequests + 1, 20'000);
             QCOMPARE(controller.showAlert(), shown);
         }
     }

@@ -50,7 +50,7 @@ void VPNHelperLifetimeTest::destroyedWhileTheConfigurationIsFetched()
     Console::Capture capture;
     helper->connectIPSecIKEv2();
     // The client prints its "GET: " lines and then completes, in one turn.
-    QTRY_VERIFY(!capture.lines().filter(QRegularExpression("^GET: ")).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!capture.lines().filter(QRegularExpression("^GET: ")).isEmpty(), 20000);
     QVERIFY(!helper);
     QCOMPARE(capture.lines().filter(QRegularExpression("^Attempting to connect")), QStringList());
 }
