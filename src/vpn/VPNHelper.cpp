@@ -117,7 +117,9 @@ void VPNHelper::connectIPSecIKEv2()
         }
         Client::shared().IPSecConfiguration(
             QString::number(Preferences::configId()),
-            [self = weakSelf.data()](std::optional<Error> error, std::optional<JSON> answer) {
+            [weakSelf](std::optional<Error> error, std::optional<JSON> answer) {
+                if (!weakSelf)
+                    return;
                 if (!answer) {
                     Console::print(
                         QStringLiteral("Failed to retrieve IPSec configuration: ")
@@ -129,7 +131,7 @@ void VPNHelper::connectIPSecIKEv2()
                     Console::print(QStringLiteral("Failed to retrieve IPSec configuration: ") + *problem);
                     return;
                 }
-                self->configure(*answer);
+                weakSelf->configure(*answer);
             });
     });
 }
@@ -178,19 +180,24 @@ void VPNHelper::configure(const JSON &answer)
     Console::print(QStringLiteral("Attempting to connect to server: ")
                    + Preferences::server().value_or(QStringLiteral("Unknown")));
 
-    m_manager->saveToPreferences([this](std::optional<Error> error) {
+    QPointer<VPNHelper> weakSelf(this);
+    m_manager->saveToPreferences([weakSelf](std::optional<Error> error) {
+        if (!weakSelf)
+            return;
         if (error) {
             Console::print(QStringLiteral("Save Error:  ") + error->localizedDescription());
             return;
         }
         Console::print(QStringLiteral("CALL LOAD TO PREFERENCES AGAIN..."));
-        m_manager->loadFromPreferences([this](std::optional<Error> error) {
+        weakSelf->m_manager->loadFromPreferences([weakSelf](std::optional<Error> error) {
+            if (!weakSelf)
+                return;
             if (error) {
                 Console::print(QStringLiteral("VPN Preferences error: 2 - Optional(%1)")
                                    .arg(error->localizedDescription()));
                 return;
             }
-            m_manager->connection()->startVPNTunnel([](std::optional<Error> error) {
+            weakSelf->m_manager->connection()->startVPNTunnel([](std::optional<Error> error) {
                 if (error)
                     Console::print(QStringLiteral("Error starting VPN Tunnel: ")
                                    + error->localizedDescription());
@@ -204,8 +211,13 @@ void VPNHelper::configure(const JSON &answer)
 void VPNHelper::disconnectVPN()
 {
     m_manager->setOnDemandEnabled(false);
-    // The save's outcome does not matter: the tunnel goes down either way.
-    m_manager->saveToPreferences([this](std::optional<Error>) { m_manager->connection()->stopVPNTunnel(); });
+    // The save's outcome does not matter: the tunnel goes down either way. After a removal the manager
+    // holds no profile, so the save is refused and nothing is written back.
+    QPointer<VPNHelper> weakSelf(this);
+    m_manager->saveToPreferences([weakSelf](std::optional<Error>) {
+        if (weakSelf)
+            weakSelf->m_manager->connection()->stopVPNTunnel();
+    });
 }
 
 void VPNHelper::removeVPNProfile(RemoveCompletion completion)

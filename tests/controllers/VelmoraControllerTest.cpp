@@ -2,6 +2,7 @@
 #include "AppIcon.h"
 #include "Console.h"
 #include "JSON.h"
+#include "NetworkManagerPeers.h"
 #include "NotificationCenter.h"
 #include "Preferences.h"
 #include "RegionCatalogue.h"
@@ -121,6 +122,27 @@ private Q_SLOTS:
         controller.didSelectRegion(987654);
         QCOMPARE(Preferences::countryConnected(), optimal.country_name);
         QVERIFY(m_service.requestsTo("config/ipsec/987654").isEmpty());
+    }
+
+    void defaultRegionWhenNoneIsCurrent_data()
+    {
+        QTest::addColumn<bool>("absent");
+        QTest::newRow("absent") << true;
+        QTest::newRow("zero") << false;
+    }
+
+    void defaultRegionWhenNoneIsCurrent()
+    {
+        QFETCH(bool, absent);
+        Preferences::setConfigId(987654);
+        VelmoraController controller;
+        controller.setCurrentRegion(absent ? std::nullopt : std::optional<qint64>(0));
+        controller.loadRegions();
+        QTRY_VERIFY_WITH_TIMEOUT(Preferences::configId() != 987654, 20'000);
+        const VPNRegion optimal = controller.regions().first();
+        QCOMPARE(Preferences::configId(), optimal.id);
+        QCOMPARE(controller.currentRegion(), optimal.id);
+        QCOMPARE(Preferences::countryConnected(), optimal.country_name);
     }
 
     void failedRegionLoads_data()
@@ -284,6 +306,20 @@ private Q_SLOTS:
         QCOMPARE(sent.formField("code"), code);
     }
 
+    void eachRedemptionTogglesTheAlert()
+    {
+        VelmoraController controller;
+        controller.setCode(StandInService::usedCode);
+        controller.setShowAlert(true); // the last answer's alert is still up
+        for (const bool shown : {false, true}) {
+            const qsizetype planRequests = m_service.requestsTo("users/me/plan").size();
+            controller.redeemCode();
+            // The plan is asked for in the same turn as the alert is raised.
+            QTRY_COMPARE_WITH_TIMEOUT(m_service.requestsTo("users/me/plan").size(), planRequests + 1, 20'000);
+            QCOMPARE(controller.showAlert(), shown);
+        }
+    }
+
     void logoutWithoutRequestAndOnlyForTheLiveController()
     {
         delete new VelmoraController;
@@ -305,6 +341,21 @@ private Q_SLOTS:
         QTest::qWait(200);
         QVERIFY(m_service.requestsTo("codes/applyByEmail").isEmpty());
         QCOMPARE(controller.showAlert(), false);
+    }
+
+    void pressWhileDisconnectingDoesNothing()
+    {
+        // A helper on a bus without NetworkManager: each connect ends in a failed load.
+        NetworkManagerPeers::PrivateBus bus;
+        VPNHelper helper(bus.connect());
+        VelmoraController controller(Client::shared(), helper);
+        helper.manager().setOnDemandEnabled(true);
+        controller.setConnectionStatus(VpnStatus::Disconnecting);
+        controller.doConnect();
+        QVERIFY(helper.manager().isOnDemandEnabled());
+        // Answered after anything the press asked of the bus.
+        QVERIFY(NetworkManagerPeers::await([&helper](auto done) { helper.removeVPNProfile(done); }).error);
+        QCOMPARE(lines("Error loading VPN preferences: ").size(), 1); // the controller's own, at start
     }
 
     void connectToggleDrivesTheTunnel()

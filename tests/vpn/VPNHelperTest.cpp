@@ -40,6 +40,9 @@ private Q_SLOTS:
     void wrongPasswordEndsDisconnected();
     void answersThatEndTheConnect_data();
     void answersThatEndTheConnect();
+    void settingsReachTheSavedProfile_data();
+    void settingsReachTheSavedProfile();
+    void removedProfileComesBackOnlyWithAConnect();
     void removesTheProfileWhetherOrNotThereIsOne();
 
 private:
@@ -213,6 +216,63 @@ void VPNHelperTest::answersThatEndTheConnect()
     QCOMPARE(Preferences::vpnUsername(), "kept-user");
     QCOMPARE(Preferences::vpnPassword(), "kept-password");
     QCOMPARE(Preferences::server(), "kept.example");
+}
+
+void VPNHelperTest::settingsReachTheSavedProfile_data()
+{
+    QTest::addColumn<bool>("killSwitch");
+    QTest::addColumn<bool>("excludeLocalNetworks");
+    QTest::newRow("kill switch, local networks excluded") << true << true;
+    QTest::newRow("kill switch") << true << false;
+    QTest::newRow("local networks excluded") << false << true;
+    QTest::newRow("neither") << false << false;
+}
+
+void VPNHelperTest::settingsReachTheSavedProfile()
+{
+    QFETCH(bool, killSwitch);
+    QFETCH(bool, excludeLocalNetworks);
+    Preferences::setKillSwitch(killSwitch);
+    Preferences::setExcludeLocalNetworks(excludeLocalNetworks);
+    const QString flag = excludeLocalNetworks ? "true" : "false";
+    const auto saved = [this](const char *setting) {
+        return NetworkManagerDBus::stringMap(
+            peers::velmoraProfiles(m_world).first().value(setting).value("data"));
+    };
+
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    QCOMPARE(saved("vpn").value("remote-ts"), killSwitch ? "0.0.0.0/0;::/0" : QString());
+    QCOMPARE(saved("user").value("io.velmora.exclude-local-networks"), flag);
+    QCOMPARE(saved("user").value("io.velmora.on-demand-rules"), "any");
+
+    // A disconnect switches reconnection off and keeps the rest.
+    VPNHelper::shared().disconnectVPN();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Disconnected, 10000);
+    QCOMPARE(saved("vpn").value("remote-ts"), killSwitch ? "0.0.0.0/0;::/0" : QString());
+    QCOMPARE(saved("user").value("io.velmora.exclude-local-networks"), flag);
+    QCOMPARE(saved("user").value("io.velmora.on-demand-rules"), "any");
+    QCOMPARE(saved("user").value("io.velmora.on-demand"), "false");
+}
+
+void VPNHelperTest::removedProfileComesBackOnlyWithAConnect()
+{
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    VPNHelper::shared().disconnectVPN();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Disconnected, 10000);
+    const peers::Outcome removed =
+        peers::await([](auto done) { VPNHelper::shared().removeVPNProfile(done); });
+    QVERIFY(removed.done && !removed.error);
+
+    // Every logout disconnects; a save would take a few round trips to NetworkManager.
+    VPNHelper::shared().disconnectVPN();
+    QVERIFY(!QTest::qWaitFor([this] { return !peers::velmoraProfiles(m_world).isEmpty(); }, 2000));
+    QCOMPARE(VPNHelper::shared().currentStatus(), VpnStatus::Invalid);
+
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    QCOMPARE(peers::velmoraProfiles(m_world).size(), 1);
 }
 
 void VPNHelperTest::removesTheProfileWhetherOrNotThereIsOne()

@@ -181,16 +181,21 @@ void SystemVpnManager::removeFromPreferences(Completion completion)
             completion(error);
             return;
         }
-        if (path.isEmpty()) {
+        // The configuration held here goes too: a later save of it would bring the profile back.
+        const auto forget = [this, completion] {
+            clearConfiguration();
             finish({}, completion);
+        };
+        if (path.isEmpty()) {
+            forget();
             return;
         }
         nm::call(m_bus, this, path, nm::connectionInterface, QStringLiteral("Delete"), {},
-                 [this, completion](const QDBusMessage &reply) {
+                 [completion, forget](const QDBusMessage &reply) {
                      if (isError(reply))
                          completion(readWriteError(reply));
                      else
-                         finish({}, completion);
+                         forget();
                  });
     });
 }

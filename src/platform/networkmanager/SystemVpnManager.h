@@ -39,7 +39,8 @@ public:
     void loadFromPreferences(Completion completion);
     // Adds the profile the first time and replaces it whole afterwards; never makes a second one.
     void saveToPreferences(Completion completion);
-    // Deletes the saved profile; no error when there is none.
+    // Deletes the saved profile and forgets its configuration, so that only a new one is saved again;
+    // no error when there is none.
     void removeFromPreferences(Completion completion);
 
     [[nodiscard]] VpnConnection *connection() const { return m_connection; }
