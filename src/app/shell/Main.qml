@@ -77,11 +77,11 @@ ApplicationWindow {
     Loader {
         id: about
         active: false
-        Component.onCompleted: setSource(Qt.resolvedUrl("AboutDialog.qml"), {parent: window.contentItem})
-        onLoaded: (item as Popup).open()
+        Component.onCompleted: setSource(Qt.resolvedUrl("AboutDialog.qml"),
+                                         {parent: window.contentItem, visible: true})
 
         Connections {
-            target: about.item as Popup
+            target: about.item
             function onClosed() {
                 about.active = false
             }
@@ -110,8 +110,7 @@ ApplicationWindow {
     Loader {
         active: updateAlert.shown
         Component.onCompleted: setSource(Qt.resolvedUrl("../updates/UpdateDialog.qml"),
-                                         {parent: window.contentItem, alert: updateAlert})
-        onLoaded: (item as Popup).open()
+                                         {parent: window.contentItem, alert: updateAlert, visible: true})
     }
 
     // One Settings window, made when first asked for and kept when closed.
