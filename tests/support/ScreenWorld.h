@@ -179,6 +179,37 @@ inline void choose(QQuickView &view, const QString &item)
     click(menuItem);
 }
 
+// A key pressed where the user's keys go: to the window that has the focus.
+inline void press(Qt::Key key)
+{
+    QWindow *window = QGuiApplication::focusWindow();
+    QVERIFY(window);
+    QTest::keyClick(window, key);
+}
+
+// Tabs until the item has the keyboard focus; fails after a whole round without it.
+inline void tabTo(const QQuickItem *item)
+{
+    QVERIFY(item);
+    for (int i = 0; i < 30 && !item->hasActiveFocus(); ++i)
+        press(Qt::Key_Tab);
+    QVERIFY2(item->hasActiveFocus(), qPrintable(item->objectName()));
+}
+
+// Opens the main screen's account menu and chooses the item, with keys alone.
+inline void chooseByKeys(QQuickView &view, const QString &item)
+{
+    tabTo(find(view, QStringLiteral("accountMenuButton")));
+    press(Qt::Key_Space);
+    QQuickItem *menuItem = find(view, item);
+    QVERIFY(menuItem);
+    QTRY_VERIFY(menuItem->isVisible());
+    for (int i = 0; i < 6 && !menuItem->hasActiveFocus(); ++i)
+        press(Qt::Key_Down);
+    QVERIFY(menuItem->hasActiveFocus());
+    press(Qt::Key_Return);
+}
+
 // Written where VELMORA_SCREENSHOTS points, for a person to look at; never compared.
 inline void screenshot(QQuickWindow &window, const QString &name)
 {

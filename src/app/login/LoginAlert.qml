@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Layouts
 import Velmora
 
 // The login screen's error alert: the controller's message as it stands, and "OK".

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Velmora
 
@@ -37,12 +36,7 @@ ColumnLayout {
         Layout.topMargin: 8
         active: form.signingUp
         visible: active
-        sourceComponent: PasswordField {
-            objectName: "repeatPasswordField"
-            title: qsTr("Repeat Password")
-            text: form.model.repeatPassword
-            onEdited: form.model.repeatPassword = text
-        }
+        Component.onCompleted: setSource(Qt.resolvedUrl("RepeatPasswordField.qml"), {model: form.model})
     }
     RowLayout {
         Layout.fillWidth: true

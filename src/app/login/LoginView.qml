@@ -81,9 +81,7 @@ Pane {
                 active: loginModel.mode !== LoginViewModel.Loading
                 visible: active
                 focus: true
-                sourceComponent: LoginForm {
-                    model: loginModel
-                }
+                Component.onCompleted: setSource(Qt.resolvedUrl("LoginForm.qml"), {model: loginModel})
             }
             Loader {
                 Layout.alignment: Qt.AlignHCenter
@@ -128,9 +126,6 @@ Pane {
 
     Loader {
         active: loginModel.controller !== null && loginModel.controller.loginError
-        sourceComponent: LoginAlert {
-            parent: root
-            model: loginModel
-        }
+        Component.onCompleted: setSource(Qt.resolvedUrl("LoginAlert.qml"), {parent: root, model: loginModel})
     }
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Layouts
 import Velmora
 
 // The logged-in screen: plan text and account menu on top; the connect button, the status and the
@@ -44,85 +43,8 @@ Item {
         anchors.fill: parent
         focus: true
         active: mainScreen.loggedIn
-        sourceComponent: content
-    }
-
-    Component {
-        id: content
-
-        ColumnLayout {
-            spacing: 8
-
-            RowLayout {
-                objectName: "topBar"
-                Layout.fillWidth: true
-                Layout.topMargin: 8
-
-                // Always in the row, so that the row never sees an item come or go: Qt 6.4's layout
-                // can miss one that turns visible while the window is being resized.
-                Item {
-                    Layout.fillWidth: true
-                    implicitHeight: planText.implicitHeight
-
-                    Label {
-                        id: planText
-                        objectName: "planText"
-                        anchors.verticalCenter: parent.verticalCenter
-                        width: parent.width
-                        visible: !mainScreen.compact
-                        leftPadding: 60
-                        text: root.ctrl.subscription
-                        textFormat: Text.PlainText
-                        elide: Text.ElideRight
-                        font.pixelSize: Theme.subtitleSize
-                    }
-                }
-
-                AccountMenu {
-                    Layout.rightMargin: 20
-                    ctrl: root.ctrl
-                    vm: root.vm
-                    screen: mainScreen
-                }
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                spacing: 0
-
-                ColumnLayout {
-                    objectName: "leftColumn"
-                    Layout.preferredWidth: 300
-                    Layout.maximumWidth: 300
-                    Layout.fillHeight: true
-                    spacing: 8
-
-                    ConnectionStatusView {
-                        Layout.fillWidth: true
-                        ctrl: root.ctrl
-                    }
-
-                    VPNRegionsView {
-                        Layout.fillWidth: true
-                        Layout.fillHeight: true
-                        ctrl: root.ctrl
-                    }
-                }
-
-                // The map, made only for the full layout.
-                Loader {
-                    objectName: "mapColumn"
-                    Layout.fillWidth: true
-                    Layout.fillHeight: true
-                    visible: !mainScreen.compact
-                    active: visible
-                    sourceComponent: MapView {
-                        ctrl: root.ctrl
-                    }
-                }
-            }
-        }
+        Component.onCompleted: setSource(Qt.resolvedUrl("VPNMainLayout.qml"),
+                                         {ctrl: root.ctrl, vm: root.vm, screen: mainScreen})
     }
 
     Sheets {

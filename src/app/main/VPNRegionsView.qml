@@ -103,7 +103,7 @@ ColumnLayout {
         delegate: VPNRegionRow {
             width: ListView.view.width
             focusPolicy: Qt.NoFocus
-            onClicked: regions.choose(index)
+            onClicked: ListView.view.model.choose(index)
         }
     }
 }

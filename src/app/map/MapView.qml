@@ -7,25 +7,11 @@ Loader {
 
     required property VelmoraController ctrl
 
-    sourceComponent: MapChoice.legacy ? legacyMap : currentMap
     // The land's triangles have rough edges on the graphics hardware: drawn into a multisampled
     // layer, they come out smooth. The software renderer smooths them itself.
     layer.enabled: GraphicsInfo.api !== GraphicsInfo.Software
     layer.samples: 4
 
-    Component {
-        id: currentMap
-
-        MapViewForMacOS14 {
-            ctrl: view.ctrl
-        }
-    }
-
-    Component {
-        id: legacyMap
-
-        MapViewLegacy {
-            ctrl: view.ctrl
-        }
-    }
+    Component.onCompleted: setSource(Qt.resolvedUrl(MapChoice.legacy ? "MapViewLegacy.qml" : "MapViewForMacOS14.qml"),
+                                     {ctrl: view.ctrl})
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls.Basic
-import QtQuick.Controls.impl
 import QtQuick.Layouts
 import Velmora
 

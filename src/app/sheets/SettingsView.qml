@@ -33,7 +33,7 @@ Pane {
     component Divider: Rectangle {
         Layout.fillWidth: true
         implicitHeight: 1
-        color: view.palette.mid
+        color: palette.mid
     }
 
     ColumnLayout {

@@ -8,8 +8,9 @@ Window {
     id: sheet
 
     required property bool shown
-    // The content, made at each showing.
-    property alias content: body.sourceComponent
+    // The content's file and what it is given, made anew at each showing.
+    required property url content
+    required property var contentProperties
     // Sized by its content rather than by width and height, and kept centred as that grows.
     property bool fitsContent: false
     readonly property size contentSize: fitsContent && body.item
@@ -25,6 +26,7 @@ Window {
 
     function present() {
         if (shown) {
+            body.setSource(content, contentProperties)
             body.active = true
             WindowFrame.showSheet(sheet)
         } else {

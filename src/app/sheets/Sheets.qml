@@ -22,9 +22,8 @@ Item {
         maximumWidth: RedeemSheetSize.max.width
         maximumHeight: RedeemSheetSize.max.height
         onDismissed: sheets.ctrl.showRedeem = false
-        content: RedeemCodeView {
-            ctrl: sheets.ctrl
-        }
+        content: Qt.resolvedUrl("RedeemCodeView.qml")
+        contentProperties: ({ctrl: sheets.ctrl})
     }
 
     Sheet {
@@ -38,11 +37,8 @@ Item {
         minimumWidth: 600
         minimumHeight: 400
         onDismissed: sheets.ctrl.showSettings = false
-        content: SettingsView {
-            ctrl: sheets.ctrl
-            services: sheets.services
-            mainWindow: settings.transientParent
-        }
+        content: Qt.resolvedUrl("SettingsView.qml")
+        contentProperties: ({ctrl: sheets.ctrl, services: sheets.services, mainWindow: settings.transientParent})
     }
 
     Sheet {
@@ -53,9 +49,7 @@ Item {
         shown: sheets.ctrl.showPricing
         fitsContent: true
         onDismissed: sheets.ctrl.showPricing = false
-        content: PricingView {
-            ctrl: sheets.ctrl
-            services: sheets.services
-        }
+        content: Qt.resolvedUrl("PricingView.qml")
+        contentProperties: ({ctrl: sheets.ctrl, services: sheets.services})
     }
 }

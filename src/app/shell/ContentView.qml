@@ -17,17 +17,15 @@ FocusScope {
 
         property int shownState: -1
 
-        // The main screen comes by address rather than as a component of this file, so that its many
-        // types are loaded only when it is first shown and the login screen's first frame does not
-        // wait for them.
+        // Each screen comes by address, so that the main screen's many types are loaded only when it
+        // is first shown and the login screen's first frame does not wait for them.
         function show() {
             if (root.vm.state === shownState)
                 return
             shownState = root.vm.state
-            if (shownState === ContentViewModel.LoggedIn)
-                setSource(Qt.resolvedUrl("../main/VPNMainView.qml"), {vm: root.vm, services: root.services})
-            else
-                sourceComponent = loginScreen
+            const address = shownState === ContentViewModel.LoggedIn ? "../main/VPNMainView.qml"
+                                                                     : "../login/LoginView.qml"
+            setSource(Qt.resolvedUrl(address), {vm: root.vm, services: root.services})
         }
 
         Component.onCompleted: show()
@@ -38,15 +36,6 @@ FocusScope {
 
         function onStateChanged() {
             screen.show()
-        }
-    }
-
-    Component {
-        id: loginScreen
-
-        LoginView {
-            vm: root.vm
-            services: root.services
         }
     }
 }

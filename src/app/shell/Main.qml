@@ -77,10 +77,14 @@ ApplicationWindow {
     Loader {
         id: about
         active: false
-        sourceComponent: AboutDialog {
-            parent: window.contentItem
-            Component.onCompleted: open()
-            onClosed: about.active = false
+        Component.onCompleted: setSource(Qt.resolvedUrl("AboutDialog.qml"),
+                                         {parent: window.contentItem, visible: true})
+
+        Connections {
+            target: about.item
+            function onClosed() {
+                about.active = false
+            }
         }
     }
 
@@ -105,11 +109,8 @@ ApplicationWindow {
 
     Loader {
         active: updateAlert.shown
-        sourceComponent: UpdateDialog {
-            parent: window.contentItem
-            alert: updateAlert
-            Component.onCompleted: open()
-        }
+        Component.onCompleted: setSource(Qt.resolvedUrl("../updates/UpdateDialog.qml"),
+                                         {parent: window.contentItem, alert: updateAlert, visible: true})
     }
 
     // One Settings window, made when first asked for and kept when closed.
@@ -127,8 +128,7 @@ ApplicationWindow {
             item.requestActivate()
         }
 
-        sourceComponent: UpdaterSettingsView {
-            updater: window.updater
-        }
+        Component.onCompleted: setSource(Qt.resolvedUrl("../updates/UpdaterSettingsView.qml"),
+                                         {updater: window.updater})
     }
 }

@@ -3,6 +3,8 @@ import QtQuick.Controls.Basic
 
 // A dialog's footer with its one button, OK, which accepts the dialog. Stands in for Qt's
 // DialogButtonBox, which Qt 6.4 can crash in when it is destroyed while a screen reader runs.
+// The open dialog holds the keyboard focus, so that Return or Escape closes it, and hands it back
+// to what it covers when it closes: otherwise the keys reach nothing until Tab is pressed.
 Item {
     id: footer
 
@@ -19,5 +21,19 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         text: qsTr("OK")
         onClicked: footer.dialog.accept()
+        Keys.onReturnPressed: footer.dialog.accept()
+        Keys.onEnterPressed: footer.dialog.accept()
+    }
+
+    Connections {
+        target: footer.dialog
+
+        function onOpened() {
+            ok.forceActiveFocus()
+        }
+        function onClosed() {
+            if (footer.dialog.parent)
+                footer.dialog.parent.forceActiveFocus()
+        }
     }
 }

@@ -126,6 +126,27 @@ private Q_SLOTS:
         QTest::qWait(200);
         QVERIFY(redemptions().isEmpty());
     }
+
+    // With keys alone: the code sent with Return, the answer's alert takes the keys when it opens,
+    // Return closes it, and the keys are the main screen's again.
+    void answerAlertByKeysAlone()
+    {
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        Screen::chooseByKeys(*m_view, QStringLiteral("redeemItem"));
+        QVERIFY(QTest::qWaitForWindowActive(m_sheet));
+        QTRY_VERIFY(Screen::find(m_sheet, QStringLiteral("codeField"))->hasActiveFocus());
+        Screen::type(m_sheet, StandInService::usedCode);
+        Screen::press(Qt::Key_Return);
+        QObject *alert = m_view->rootObject()->findChild<QObject *>(QStringLiteral("redeemAlert"));
+        QTRY_VERIFY(alert->property("opened").toBool());
+        QTRY_VERIFY(alert->property("activeFocus").toBool());
+        Screen::press(Qt::Key_Return);
+        QTRY_VERIFY(!m_ctrl->showAlert());
+        QTRY_VERIFY(!alert->property("visible").toBool());
+        QTRY_VERIFY(m_view->activeFocusItem()
+                    && (m_view->activeFocusItem() == m_view->rootObject()
+                        || m_view->rootObject()->isAncestorOf(m_view->activeFocusItem())));
+    }
 };
 
 QTEST_MAIN(RedeemCodeViewTest)

@@ -259,6 +259,36 @@ private Q_SLOTS:
             QStringLiteral("The VPN profile has been successfully removed from your device."));
         QVERIFY(peers::velmoraProfiles(networkManager.bus()).isEmpty());
     }
+
+    // With keys alone, twice over: the removal's alert takes the keys when it opens, Return closes
+    // it, and the keys are the sheet's again, so that Escape then closes the sheet.
+    void removalAlertByKeysAlone()
+    {
+        peers::MockNetworkManager networkManager;
+        VPNHelper helper(networkManager.bus());
+        Services services(Client::shared(), helper);
+        auto view = m_world.openMainScreen(&services);
+        QVERIFY(view);
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        Screen::chooseByKeys(*view, QStringLiteral("settingsItem"));
+        QTRY_VERIFY(sheet() && sheet()->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(sheet()));
+        QObject *alert =
+            find(QStringLiteral("settingsView"))->findChild<QObject *>(QStringLiteral("settingsAlert"));
+        QVERIFY(alert);
+        for (int round = 0; round < 2; ++round) {
+            Screen::tabTo(find(QStringLiteral("removeProfileButton")));
+            Screen::press(Qt::Key_Space);
+            QTRY_VERIFY_WITH_TIMEOUT(alert->property("opened").toBool(), 10000);
+            QCOMPARE(alert->property("title").toString(), QStringLiteral("Profile Removed"));
+            QTRY_VERIFY(alert->property("activeFocus").toBool());
+            Screen::press(Qt::Key_Return);
+            QTRY_VERIFY(!alert->property("visible").toBool());
+        }
+        Screen::press(Qt::Key_Escape);
+        QTRY_VERIFY(!sheet()->isVisible());
+        QVERIFY(!ScreenWorld::controllerOf(*view)->showSettings());
+    }
 };
 
 QTEST_MAIN(SettingsViewTest)
