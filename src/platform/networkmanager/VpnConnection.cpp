@@ -28,7 +28,8 @@ constexpr uint vpnFailed = 6;
 constexpr uint vpnDisconnected = 7;
 
 // A dropped tunnel is activated again 1 s later, then after twice as long as the time before, up to
-// 30 s: a charon-nm still tearing down the dead peer's SA refuses activations for about 165 s.
+// 30 s: a charon-nm still tearing down a dead peer's SA fails every activation (after 10 s, with
+// "no secrets") for up to about 165 s.
 constexpr int firstRetryDelay = 1000;
 constexpr int maxRetryDelay = 30000;
 const QString unknownConnectionError = QStringLiteral("org.freedesktop.NetworkManager.UnknownConnection");
@@ -131,8 +132,8 @@ void VpnConnection::reassert()
     activate([this](const QDBusMessage &reply) {
         m_activating = false;
         if (reply.type() == QDBusMessage::ErrorMessage) {
-            // Refused (charon-nm still busy with the dead peer): the next attempt waits longer.
-            // A profile deleted meanwhile has nothing left to bring back.
+            // Refused: the next attempt waits longer. A profile deleted meanwhile has nothing left
+            // to bring back.
             if (reply.errorName() == unknownConnectionError)
                 endReasserting();
             updateStatus();
