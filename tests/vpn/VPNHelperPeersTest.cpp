@@ -84,6 +84,8 @@ void VPNHelperPeersTest::restartedNetworkManagerFindsTheProfileAndAsksTheAgent()
 
 void VPNHelperPeersTest::deadResponderEndsTheTunnel()
 {
+    // The kill switch would bring it back.
+    Preferences::setKillSwitch(false);
     connectAndCarryTraffic();
     Console::Capture capture;
     QElapsedTimer sinceDeath;

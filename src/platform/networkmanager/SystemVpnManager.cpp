@@ -107,7 +107,7 @@ void SystemVpnManager::rediscover()
     findProfile([this](std::optional<Error> error, const QString &path, const NMSettings &settings) {
         // The uuid is kept: the next load or save finds the profile should it come back.
         if (error || path.isEmpty()) {
-            m_connection->setProfile({}, m_uuid, m_enabled);
+            m_connection->setProfile({}, m_uuid, m_enabled, m_onDemandEnabled);
             return;
         }
         takeSettings(settings);
@@ -361,6 +361,6 @@ void SystemVpnManager::clearConfiguration()
 
 void SystemVpnManager::finish(const QString &path, Completion completion)
 {
-    m_connection->setProfile(path, m_uuid, m_enabled,
+    m_connection->setProfile(path, m_uuid, m_enabled, m_onDemandEnabled,
                              [completion = std::move(completion)] { completion(std::nullopt); });
 }

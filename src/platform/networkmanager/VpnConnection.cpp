@@ -11,6 +11,9 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace nm = NetworkManagerDBus;
 
@@ -23,6 +26,13 @@ constexpr uint activeDeactivated = 4;
 constexpr uint vpnActivated = 5;
 constexpr uint vpnFailed = 6;
 constexpr uint vpnDisconnected = 7;
+
+// A dropped tunnel is activated again 1 s later, then after twice as long as the time before, up to
+// 30 s: a charon-nm still tearing down a dead peer's SA fails every activation (after 10 s, with
+// "no secrets") for up to about 165 s.
+constexpr int firstRetryDelay = 1000;
+constexpr int maxRetryDelay = 30000;
+const QString unknownConnectionError = QStringLiteral("org.freedesktop.NetworkManager.UnknownConnection");
 
 using ManagedObjects = QMap<QDBusObjectPath, NMSettings>;
 
@@ -44,9 +54,12 @@ VpnConnection::VpnConnection(const QDBusConnection &bus, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
     , m_tunnel(new TunnelWatch(bus, this))
+    , m_retry(new QTimer(this))
 {
     nm::registerTypes();
     connect(m_tunnel, &TunnelWatch::tunnelDead, this, &VpnConnection::onTunnelDead);
+    m_retry->setSingleShot(true);
+    connect(m_retry, &QTimer::timeout, this, &VpnConnection::reassert);
     setBus(bus);
 }
 
@@ -55,6 +68,8 @@ void VpnConnection::setBus(const QDBusConnection &bus)
     m_bus = bus;
     delete m_watcher;
     m_watcher = nullptr;
+    // A lost bus or NetworkManager takes its tunnels along; what comes back starts without ours.
+    endReasserting();
     ++m_generation;
     m_networkManagerPresent = false;
     m_activePath.clear();
@@ -70,6 +85,7 @@ void VpnConnection::setBus(const QDBusConnection &bus)
                   this, SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
+                endReasserting();
                 m_networkManagerPresent = false;
                 m_activePath.clear();
                 updateStatus();
@@ -88,41 +104,86 @@ void VpnConnection::startVPNTunnel(StartCompletion completion)
         MainQueue::async([completion = std::move(completion), error] { completion(error); });
         return;
     }
+    activate([this, completion = std::move(completion)](const QDBusMessage &reply) {
+        if (reply.type() == QDBusMessage::ErrorMessage) {
+            completion(Error(VpnError::domain, VpnError::ConnectionFailed, nm::errorText(reply)));
+            return;
+        }
+        // Signals of the new active connection may have come before this reply: read it whole.
+        resync([completion] { completion(std::nullopt); });
+    });
+}
+
+void VpnConnection::activate(std::function<void(const QDBusMessage &)> onReply)
+{
     const QDBusObjectPath none(QStringLiteral("/"));
     nm::call(m_bus, this, nm::managerPath, nm::managerInterface, QStringLiteral("ActivateConnection"),
              {QVariant::fromValue(QDBusObjectPath(m_profilePath)), QVariant::fromValue(none),
               QVariant::fromValue(none)},
-             [this, completion = std::move(completion)](const QDBusMessage &reply) {
-                 if (reply.type() == QDBusMessage::ErrorMessage) {
-                     completion(Error(VpnError::domain, VpnError::ConnectionFailed, nm::errorText(reply)));
-                     return;
-                 }
-                 // Signals of the new active connection may have come before this reply: read it whole.
-                 resync([completion] { completion(std::nullopt); });
-             });
+             std::move(onReply));
+}
+
+void VpnConnection::reassert()
+{
+    if (!m_keepUp || m_activating)
+        return;
+    m_activating = true;
+    Console::print(QStringLiteral("Reconnecting the VPN tunnel, attempt %1.").arg(++m_attempts));
+    activate([this](const QDBusMessage &reply) {
+        m_activating = false;
+        if (reply.type() == QDBusMessage::ErrorMessage) {
+            // Refused: the next attempt waits longer. A profile deleted meanwhile has nothing left
+            // to bring back.
+            if (reply.errorName() == unknownConnectionError)
+                endReasserting();
+            updateStatus();
+            return;
+        }
+        // Stopped while the activation was on its way: take down what it started.
+        if (!m_keepUp)
+            deactivate(reply.arguments().value(0).value<QDBusObjectPath>().path());
+        resync();
+    });
+}
+
+void VpnConnection::endReasserting()
+{
+    m_keepUp = false;
+    m_attempts = 0;
+    m_retry->stop();
 }
 
 void VpnConnection::onTunnelDead()
 {
     // NetworkManager keeps the VPN activated: taken down here, the status tells the truth.
-    Console::print(QStringLiteral("The VPN tunnel no longer answers: disconnecting."));
-    stopVPNTunnel();
+    Console::print(m_keepUp ? QStringLiteral("The VPN tunnel no longer answers: reconnecting.")
+                            : QStringLiteral("The VPN tunnel no longer answers: disconnecting."));
+    deactivate(m_activePath);
 }
 
 void VpnConnection::stopVPNTunnel()
 {
-    if (m_activePath.isEmpty())
-        return;
-    nm::call(m_bus, this, nm::managerPath, nm::managerInterface, QStringLiteral("DeactivateConnection"),
-             {QVariant::fromValue(QDBusObjectPath(m_activePath))}, [](const QDBusMessage &) {});
+    endReasserting();
+    updateStatus();
+    if (!m_activePath.isEmpty())
+        deactivate(m_activePath);
 }
 
-void VpnConnection::setProfile(const QString &path, const QString &uuid, bool enabled,
+void VpnConnection::deactivate(const QString &activePath)
+{
+    nm::call(m_bus, this, nm::managerPath, nm::managerInterface, QStringLiteral("DeactivateConnection"),
+             {QVariant::fromValue(QDBusObjectPath(activePath))}, [](const QDBusMessage &) {});
+}
+
+void VpnConnection::setProfile(const QString &path, const QString &uuid, bool enabled, bool onDemand,
                                std::function<void()> ready)
 {
     m_profilePath = path;
     m_profileUuid = uuid;
     m_enabled = enabled;
+    m_onDemand = onDemand;
+    if (!onDemand || path.isEmpty())
+        endReasserting();
     if (path.isEmpty()) {
         ++m_generation;
         m_activePath.clear();
@@ -217,7 +278,20 @@ VpnStatus VpnConnection::currentStatus() const
 
 void VpnConnection::updateStatus()
 {
-    const VpnStatus status = currentStatus();
+    const VpnStatus live = currentStatus();
+    if (live == VpnStatus::Connected) {
+        // Armed as the tunnel comes up, so that a stop asked for while it is up is not undone.
+        if (m_status != VpnStatus::Connected) {
+            m_keepUp = m_onDemand;
+            m_attempts = 0;
+            m_retryDelay = firstRetryDelay;
+        }
+    } else if (m_keepUp && live == VpnStatus::Disconnected && !m_activating && !m_retry->isActive()) {
+        m_retry->start(m_retryDelay);
+        m_retryDelay = std::min(2 * m_retryDelay, maxRetryDelay);
+    }
+    const bool reasserting = m_keepUp && live != VpnStatus::Connected && live != VpnStatus::Invalid;
+    const VpnStatus status = reasserting ? VpnStatus::Reasserting : live;
     if (status == m_status)
         return;
     m_status = status;

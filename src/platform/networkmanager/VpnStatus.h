@@ -1,6 +1,6 @@
 #pragma once
 // The status of the VPN profile's connection, with the numeric values the application logs and
-// compares; "reasserting" has no counterpart on NetworkManager and is never reported there.
+// compares; "reasserting" is a dropped tunnel being brought back on demand, not a NetworkManager state.
 
 #include <QObject>
 
