@@ -22,6 +22,13 @@ ListView {
     function measured(ownWidth: real) {
         widestCard = Math.max(widestCard, ownWidth)
     }
+    // Other plans: measured anew from the cards there are, whether or not they are made yet.
+    function remeasure() {
+        let widest = 0
+        for (const card of contentItem.children)
+            widest = Math.max(widest, card.implicitWidth)
+        widestCard = widest
+    }
 
     implicitWidth: Math.min(count * widestCard + gaps, room)
     // The scroll bar goes below the cards, not over their buttons.
@@ -30,7 +37,7 @@ ListView {
     spacing: 20
     clip: true
     boundsBehavior: Flickable.StopAtBounds
-    onCountChanged: widestCard = 0
+    onCountChanged: remeasure()
 
     ScrollBar.horizontal: ScrollBar {
         id: scrollBar
