@@ -199,14 +199,15 @@ inline bool settledToContent(QQuickWindow *window, const QQuickItem *content)
     int steady = 0;
     QSize last;
     while (steady < 2 && !deadline.hasExpired()) {
+        QSignalSpy frames(window, &QQuickWindow::frameSwapped);
+        window->update();
+        if (!frames.wait(1000))
+            continue;
         const QSize room = window->screen()->availableSize().shrunkBy(window->frameMargins());
         const QSize wanted =
             QSizeF(content->implicitWidth(), content->implicitHeight()).toSize().boundedTo(room);
         steady = window->size() == wanted && wanted == last ? steady + 1 : 0;
         last = wanted;
-        QSignalSpy frames(window, &QQuickWindow::frameSwapped);
-        window->update();
-        frames.wait(1000);
     }
     return steady == 2;
 }

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <memory>
+
 namespace TestHelpers {
 
 StandInService::Answer jsonAnswer(int status, const QByteArray &body)

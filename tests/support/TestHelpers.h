@@ -20,9 +20,9 @@ namespace TestHelpers {
 // VELMORA_UPDATE_FEED, VELMORA_UPDATE_PUBLIC_KEY); false when it does not start.
 [[nodiscard]] bool startForClient(StandInService &service);
 
-// Returns once the work queued on the main queue so far has had its turn: what a test checks did
-// not happen then will not happen later. False when the loop never came round to it.
-bool runQueued();
+// Returns once the work queued on the main queue so far has had its turn, so that a test can check
+// what that work did or left undone; false when the loop never came round to it.
+[[nodiscard]] bool runQueued();
 
 // secret-tool's standard output, or none when it fails.
 std::optional<QByteArray> secretTool(const QStringList &arguments);
