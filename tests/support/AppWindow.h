@@ -82,7 +82,7 @@ public:
         window = window ? window : m_window;
         QSignalSpy frames(window, &QQuickWindow::frameSwapped);
         window->update();
-        QVERIFY(frames.wait(2000));
+        QVERIFY(frames.wait(10000));
     }
 
     // A click in the middle of the item, in whichever of the application's windows it is.

@@ -13,12 +13,14 @@
 #include "VPNHelper.h"
 #include "VelmoraController.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <QScreen>
 #include <QtTest>
 
 #include <memory>
@@ -217,6 +219,28 @@ inline void screenshot(QQuickWindow &window, const QString &name)
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return;
     window.grabWindow().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+// Waits until the window has the size of its content, as far as the screen allows, and keeps it
+// over two frames: a sheet sized by its content grows as its items are made and laid out. False
+// when it does not settle.
+inline bool settledToContent(QQuickWindow *window, const QQuickItem *content)
+{
+    QDeadlineTimer deadline(60000);
+    int steady = 0;
+    QSize last;
+    while (steady < 2 && !deadline.hasExpired()) {
+        QSignalSpy frames(window, &QQuickWindow::frameSwapped);
+        window->update();
+        if (!frames.wait(1000))
+            continue;
+        const QSize room = window->screen()->availableSize().shrunkBy(window->frameMargins());
+        const QSize wanted =
+            QSizeF(content->implicitWidth(), content->implicitHeight()).toSize().boundedTo(room);
+        steady = window->size() == wanted && wanted == last ? steady + 1 : 0;
+        last = wanted;
+    }
+    return steady == 2;
 }
 
 // Offers no maximise button, and a request to maximise it, from whatever source, is undone.

@@ -1,15 +1,27 @@
 #include "TestHelpers.h"
 
+#include "MainQueue.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
+
+#include <memory>
 
 namespace TestHelpers {
 
 StandInService::Answer jsonAnswer(int status, const QByteArray &body)
 {
     return {status, body, 0, false, {{"Content-Type", "application/json"}}};
+}
+
+bool runQueued()
+{
+    auto turned = std::make_shared<bool>(false);
+    MainQueue::async([turned] { *turned = true; });
+    return QTest::qWaitFor([turned] { return *turned; }, 60000);
 }
 
 StandInService::Answer closedConnection()

@@ -20,6 +20,10 @@ namespace TestHelpers {
 // VELMORA_UPDATE_FEED, VELMORA_UPDATE_PUBLIC_KEY); false when it does not start.
 [[nodiscard]] bool startForClient(StandInService &service);
 
+// Returns once the work queued on the main queue so far has had its turn, so that a test can check
+// what that work did or left undone; false when the loop never came round to it.
+[[nodiscard]] bool runQueued();
+
 // secret-tool's standard output, or none when it fails.
 std::optional<QByteArray> secretTool(const QStringList &arguments);
 // Writes contents to path under root, making its folders; with no contents only the folders are made.

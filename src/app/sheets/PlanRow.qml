@@ -15,6 +15,14 @@ Rectangle {
 
     signal buy()
 
+    // A line of the card, cut only when it is wider than the screen.
+    component PlanLine: Label {
+        Layout.fillWidth: true
+        horizontalAlignment: Text.AlignHCenter
+        textFormat: Text.PlainText
+        elide: Text.ElideRight
+    }
+
     objectName: "planCard" + index
     implicitWidth: Math.max(160, column.implicitWidth + 32)
     implicitHeight: column.implicitHeight + 32
@@ -31,42 +39,26 @@ Rectangle {
         width: parent.width - 32
         spacing: 10
 
-        Label {
+        PlanLine {
             objectName: "planName"
-            Layout.alignment: Qt.AlignHCenter
-            Layout.maximumWidth: 260
             text: card.name
-            textFormat: Text.PlainText
-            elide: Text.ElideRight
             font.bold: true
         }
-        Label {
+        PlanLine {
             objectName: "planDuration"
-            Layout.alignment: Qt.AlignHCenter
-            Layout.maximumWidth: 260
             text: card.duration
-            textFormat: Text.PlainText
-            elide: Text.ElideRight
         }
-        Label {
+        PlanLine {
             objectName: "planPrice"
-            Layout.alignment: Qt.AlignHCenter
-            Layout.maximumWidth: 260
             text: card.priceLine
-            textFormat: Text.PlainText
-            elide: Text.ElideRight
             font.pixelSize: Theme.priceSize
         }
         Repeater {
             model: card.benefitLines
 
-            Label {
+            PlanLine {
                 required property string modelData
-                Layout.alignment: Qt.AlignHCenter
-                Layout.maximumWidth: 260
                 text: modelData
-                textFormat: Text.PlainText
-                elide: Text.ElideRight
                 font.pixelSize: Theme.footnoteSize
             }
         }
@@ -75,30 +67,33 @@ Rectangle {
             implicitWidth: getButton.implicitWidth
             implicitHeight: 50
 
-            // A soft shadow of radius 10 around the capsule, black at a third.
-            Repeater {
-                model: 5
-
-                Rectangle {
-                    required property int index
-                    readonly property real spread: 2 * (index + 1)
-                    x: getButton.x - spread
-                    y: getButton.y - spread
-                    width: getButton.width + 2 * spread
-                    height: getButton.height + 2 * spread
-                    radius: height / 2
-                    color: Theme.shadowLayer
-                }
-            }
-            PrimaryButton {
-                cornerRadius: height / 2
-                padding: 8
-                id: getButton
-                objectName: "getButton"
+            Item {
                 anchors.centerIn: parent
-                text: qsTr("   Get   ")
-                Accessible.name: qsTr("Get %1").arg(card.name)
-                onClicked: card.buy()
+                width: getButton.implicitWidth
+                height: getButton.implicitHeight
+
+                // A soft shadow of radius 10 around the capsule, black at a third.
+                Repeater {
+                    model: 5
+
+                    Rectangle {
+                        required property int index
+                        anchors.fill: parent
+                        anchors.margins: -2 * (index + 1)
+                        radius: height / 2
+                        color: Theme.shadowLayer
+                    }
+                }
+                PrimaryButton {
+                    id: getButton
+                    objectName: "getButton"
+                    anchors.fill: parent
+                    cornerRadius: height / 2
+                    padding: 8
+                    text: qsTr("   Get   ")
+                    Accessible.name: qsTr("Get %1").arg(card.name)
+                    onClicked: card.buy()
+                }
             }
         }
     }

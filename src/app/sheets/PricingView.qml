@@ -60,45 +60,16 @@ Pane {
             }
         }
 
-        // Only the cards in view are made, so any number of plans opens at once; the sheet is never
-        // wider than the screen, and the cards scroll, drag and follow the arrow keys.
-        ListView {
-            id: cards
+        PlanCards {
             objectName: "planCards"
             Layout.fillWidth: true
             Layout.leftMargin: 16
             Layout.rightMargin: 16
-            implicitWidth: Math.min(contentWidth, Screen.desktopAvailableWidth - 2 * view.padding - 32)
-            // The scroll bar goes below the cards, not over their buttons.
-            implicitHeight: contentItem.childrenRect.height + (scrollBar.visible ? scrollBar.height : 0)
+            // The sheet is never wider than the screen.
+            room: Screen.desktopAvailableWidth - 2 * view.padding - 32
             visible: !screen.empty
             focus: true
-            orientation: ListView.Horizontal
-            spacing: 20
-            clip: true
-            boundsBehavior: Flickable.StopAtBounds
             model: screen
-            ScrollBar.horizontal: ScrollBar {
-                id: scrollBar
-                objectName: "planScrollBar"
-                policy: cards.contentWidth > cards.width ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
-            }
-            Keys.onPressed: (event) => {
-                if (event.key === Qt.Key_Home) {
-                    cards.currentIndex = 0
-                    cards.positionViewAtBeginning()
-                } else if (event.key === Qt.Key_End) {
-                    cards.currentIndex = cards.count - 1
-                    cards.positionViewAtEnd()
-                } else {
-                    return
-                }
-                event.accepted = true
-            }
-
-            delegate: PlanRow {
-                onBuy: screen.buy(index)
-            }
         }
     }
 }

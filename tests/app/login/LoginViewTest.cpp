@@ -170,7 +170,8 @@ private Q_SLOTS:
         QCOMPARE(text("alertMessage"), message);
         QCOMPARE(m_app->find(QStringLiteral("alertMessage"))->property("textFormat").toInt(),
                  int(Qt::PlainText));
-        QTest::qWait(300); // the alert's opening transition
+        // Past the alert's opening transition.
+        QTRY_VERIFY(m_app->object(QStringLiteral("alert"))->property("opened").toBool());
         m_app->screenshot(QStringLiteral("login-alert"));
 
         // While the alert is up, Return belongs to it, not to the form.
@@ -196,7 +197,7 @@ private Q_SLOTS:
         m_app->type(QStringLiteral("emailField"), QStringLiteral("nobody"));
         m_app->click(QStringLiteral("mainButton"));
         QTRY_VERIFY(m_app->shows(QStringLiteral("alertOK")));
-        QTest::qWait(300);
+        QTRY_VERIFY(m_app->object(QStringLiteral("alert"))->property("opened").toBool());
         if (escape)
             m_app->key(Qt::Key_Escape);
         else

@@ -1,6 +1,7 @@
 #include "RegionListModel.h"
 #include "NetworkManagerPeers.h"
 #include "Preferences.h"
+#include "TestHelpers.h"
 #include "UserDefaults.h"
 #include "VPNHelper.h"
 #include "VelmoraController.h"
@@ -182,11 +183,11 @@ private Q_SLOTS:
             controller.setCurrentRegionValue(delivered);
         // Never inside the update that delivered the value.
         QCOMPARE(Preferences::configId(), stored);
-        QTest::qWait(100);
+        QVERIFY(TestHelpers::runQueued());
         const qint64 chosen = selects ? delivered.toLongLong() : stored;
-        QCOMPARE(Preferences::configId(), chosen);
+        QTRY_COMPARE(Preferences::configId(), chosen);
         if (selects)
-            QCOMPARE(Preferences::server(), QStringLiteral("r%1.vpn.example.net").arg(chosen));
+            QTRY_COMPARE(Preferences::server(), QStringLiteral("r%1.vpn.example.net").arg(chosen));
         const auto writes =
             std::count_if(settings.cbegin(), settings.cend(), [](const QList<QVariant> &write) {
                 return write.value(0).toString() == Preferences::Keys::configId;

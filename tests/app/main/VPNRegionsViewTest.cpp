@@ -84,7 +84,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!m_ctrl->subscription().isEmpty());
         QCOMPARE(m_world.service().requestsTo(QStringLiteral("users/me/regions")).size(), 1);
         QCOMPARE(m_world.service().requestsTo(QStringLiteral("users/me/plan")).size(), 1);
-        QTest::qWait(100);
+        QVERIFY(TestHelpers::runQueued());
         QCOMPARE(configIdWrites(settings), 0);
     }
 
@@ -151,9 +151,9 @@ private Q_SLOTS:
         } else {
             click(row(*view, index));
         }
-        QTest::qWait(100);
-        QCOMPARE(configIdWrites(settings), selects ? 1 : 0);
-        QCOMPARE(Preferences::configId(), selects ? id : 1);
+        QVERIFY(TestHelpers::runQueued());
+        QTRY_COMPARE(configIdWrites(settings), selects ? 1 : 0);
+        QTRY_COMPARE(Preferences::configId(), selects ? id : 1);
         QVERIFY(row(*view, index)->property("selected").toBool());
     }
 

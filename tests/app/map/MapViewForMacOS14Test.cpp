@@ -57,7 +57,7 @@ class MapViewForMacOS14Test : public QObject
         QTRY_VERIFY(!mapOf(view)->moving());
         QSignalSpy frames(&view, &QQuickWindow::frameSwapped);
         view.update();
-        QVERIFY(frames.wait(2000));
+        QVERIFY(frames.wait(10000));
     }
 
 private Q_SLOTS:

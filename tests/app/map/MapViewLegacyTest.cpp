@@ -99,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(moves.count(), 0);
         QCOMPARE(model->mapRegion(), MapViewLegacyModel::startRegion());
 
-        QVERIFY(moves.wait(1000));
+        QVERIFY(moves.wait(10000));
         QCOMPARE(moves.count(), 1);
         const GeoRegion target = GeoRegion::withDistances(48.86f, 2.35f, 10'000'000, 10'000'000);
         QCOMPARE(model->mapRegion(), target);
@@ -181,7 +181,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!mapOf(*view)->moving());
         QSignalSpy frames(view.get(), &QQuickWindow::frameSwapped);
         view->update();
-        QVERIFY(frames.wait(2000));
+        QVERIFY(frames.wait(10000));
         Screen::screenshot(*view, QStringLiteral("map-legacy-tokyo"));
     }
 };

@@ -37,7 +37,7 @@ struct MapWindow
     {
         QSignalSpy frames(&window, &QQuickWindow::frameSwapped);
         window.update();
-        QVERIFY(frames.wait(2000));
+        QVERIFY(frames.wait(10000));
     }
 
     [[nodiscard]] QColor colourAt(double latitude, double longitude)

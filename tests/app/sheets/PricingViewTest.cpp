@@ -1,10 +1,12 @@
 #include "Configuration.h"
+#include "Console.h"
 #include "PricingViewModel.h"
 #include "ScreenWorld.h"
 #include "WindowFrame.h"
 #include "Workspace.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,13 +55,11 @@ class PricingViewTest : public QObject
         }
         return lines;
     }
-    // The cards, once the sheet has taken their size.
+    // The cards, once the sheet has taken their size and keeps it.
     void showsCards() const
     {
         QTRY_VERIFY(Screen::find(m_sheet, QStringLiteral("planCards"))->isVisible());
-        const QQuickItem *content = Screen::find(m_sheet, QStringLiteral("pricingView"));
-        QTRY_COMPARE(m_sheet->size(), QSizeF(content->implicitWidth(), content->implicitHeight()).toSize());
-        QTest::qWait(50);
+        QVERIFY(Screen::settledToContent(m_sheet, Screen::find(m_sheet, QStringLiteral("pricingView"))));
     }
     [[nodiscard]] QQuickItem *getButton(int row) const
     {
@@ -106,11 +106,12 @@ private Q_SLOTS:
         PricingViewModel *screen = open();
         QVERIFY(screen);
         QAbstractItemModelTester tester(screen);
+        Console::Capture console;
         // No answer yet: the failure text already, and still after the failed answer.
         QVERIFY(Screen::find(m_sheet, QStringLiteral("pricingFailure"))->isVisible());
         QVERIFY(!Screen::find(m_sheet, QStringLiteral("planCards"))->isVisible());
         QTRY_COMPARE(fetches(), 1);
-        QTest::qWait(500);
+        QTRY_VERIFY(!console.lines().filter(QStringLiteral("vpn/plans")).isEmpty());
         QVERIFY(Screen::find(m_sheet, QStringLiteral("pricingFailure"))->isVisible());
         Screen::screenshot(*m_sheet, QStringLiteral("sheet-pricing-failed"));
 
@@ -190,6 +191,11 @@ private Q_SLOTS:
         QTRY_VERIFY(m_sheet->width() > 0);
         QVERIFY(available.contains(m_sheet->frameGeometry()));
         QVERIFY(cards->property("contentItem").value<QQuickItem *>()->childItems().size() < 50);
+        // Cards of one width, so that the far end is where the list reckons it to be.
+        QTRY_VERIFY(Screen::find(cards, QStringLiteral("planCard1")));
+        const qreal width = Screen::find(cards, QStringLiteral("planCard0"))->width();
+        for (const QQuickItem *card : cards->property("contentItem").value<QQuickItem *>()->childItems())
+            QCOMPARE(card->width(), width);
         Screen::screenshot(*m_sheet, QStringLiteral("sheet-pricing-many"));
 
         // In view: the card's middle inside the list.
@@ -228,13 +234,61 @@ private Q_SLOTS:
         // The scroll bar's end is the last card.
         QQuickItem *scrollBar = Screen::find(m_sheet, QStringLiteral("planScrollBar"));
         QVERIFY(scrollBar->isVisible());
+        QAccessible::setActive(true);
+        QCOMPARE(QAccessible::queryAccessibleInterface(scrollBar)->text(QAccessible::Name),
+                 QStringLiteral("Plans"));
+        QAccessible::setActive(false);
         QMetaObject::invokeMethod(scrollBar, "setPosition",
                                   Q_ARG(qreal, 1.0 - scrollBar->property("size").toReal()));
         QTRY_VERIFY(inView(count - 1));
-        QTest::qWait(50);
+        QVERIFY(Screen::settledToContent(m_sheet, Screen::find(m_sheet, QStringLiteral("pricingView"))));
         click(getButton(count - 1));
         QCOMPARE(m_opened.size(), 1);
         QVERIFY(m_opened.first().toString().contains(QStringLiteral("plan=1m")));
+    }
+
+    // Cards of unequal texts take equal shares of the list's width, and every line shows whole.
+    void cardsShareTheWidth_data()
+    {
+        QTest::addColumn<QList<PricingView::Plan>>("plans");
+        const QString url = QStringLiteral("https://velmora.io/checkout");
+        QTest::newRow("unequal texts") << QList<PricingView::Plan>{
+            {"Day", "1 days", "1", url, {"5 devices"}},
+            {"Monthly", "30 days", "9.99", url, {"Unlimited access to all VPN servers"}},
+            {"Two years with extras", "730 days", "99.99", url, {}}};
+        QTest::newRow("a line wider than before") << QList<PricingView::Plan>{
+            {"Lifetime",
+             "Forever",
+             "149.99",
+             url,
+             {"Unlimited access to all VPN servers in every country, on every device you own"}}};
+    }
+
+    void cardsShareTheWidth()
+    {
+        QFETCH(QList<PricingView::Plan>, plans);
+        PricingViewModel *screen = open();
+        QVERIFY(screen);
+        QTRY_VERIFY(!screen->empty());
+        screen->controller()->setPlans(plans);
+        showsCards();
+        const QQuickItem *cards = Screen::find(m_sheet, QStringLiteral("planCards"));
+        const qreal spacing = cards->property("spacing").toReal();
+        const qreal share = (cards->width() - spacing * qreal(plans.size() - 1)) / qreal(plans.size());
+        QVERIFY(!Screen::find(m_sheet, QStringLiteral("planScrollBar"))->isVisible());
+        for (int row = 0; row < plans.size(); ++row) {
+            const QQuickItem *card = Screen::find(cards, QStringLiteral("planCard%1").arg(row));
+            QVERIFY(card);
+            QCOMPARE(card->width(), share);
+            for (const QQuickItem *line : card->childItems().value(0)->childItems()) {
+                if (!line->inherits("QQuickLabel"))
+                    continue;
+                const QString text = line->property("text").toString();
+                QVERIFY2(!line->property("truncated").toBool(), qPrintable(text));
+                QVERIFY2(line->width() >= line->implicitWidth(), qPrintable(text));
+            }
+        }
+        Screen::screenshot(*m_sheet, QStringLiteral("sheet-pricing-shared"));
     }
 
     void onlyWebAddressesOpen_data()
