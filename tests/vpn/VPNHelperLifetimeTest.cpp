@@ -1,7 +1,6 @@
 #include "NetworkManagerPeers.h"
 
 #include "Console.h"
-#include "MainQueue.h"
 #include "Preferences.h"
 #include "StandInService.h"
 #include "TestHelpers.h"
@@ -37,9 +36,7 @@ void VPNHelperLifetimeTest::destroyedWhileTheDisconnectSaves()
     auto *helper = new VPNHelper(m_networkManager.connect());
     helper->disconnectVPN();
     delete helper;
-    bool drained = false;
-    MainQueue::async([&drained] { drained = true; });
-    QTRY_VERIFY(drained);
+    QVERIFY(TestHelpers::runQueued());
 }
 
 void VPNHelperLifetimeTest::destroyedWhileTheConfigurationIsFetched()
