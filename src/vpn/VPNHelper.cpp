@@ -105,11 +105,17 @@ VpnStatus VPNHelper::currentStatus() const
     return m_manager->connection()->status();
 }
 
+bool VPNHelper::stillWanted(const QPointer<VPNHelper> &helper, quint64 disconnects)
+{
+    return helper && helper->m_disconnects == disconnects;
+}
+
 void VPNHelper::connectIPSecIKEv2()
 {
     QPointer<VPNHelper> weakSelf(this);
-    m_manager->loadFromPreferences([weakSelf](std::optional<Error> error) {
-        if (!weakSelf)
+    const quint64 disconnects = m_disconnects;
+    m_manager->loadFromPreferences([weakSelf, disconnects](std::optional<Error> error) {
+        if (!stillWanted(weakSelf, disconnects))
             return;
         if (error) {
             Console::print(QStringLiteral("Error loading VPN preferences: ") + error->localizedDescription());
@@ -117,8 +123,8 @@ void VPNHelper::connectIPSecIKEv2()
         }
         Client::shared().IPSecConfiguration(
             QString::number(Preferences::configId()),
-            [weakSelf](std::optional<Error> error, std::optional<JSON> answer) {
-                if (!weakSelf)
+            [weakSelf, disconnects](std::optional<Error> error, std::optional<JSON> answer) {
+                if (!stillWanted(weakSelf, disconnects))
                     return;
                 if (!answer) {
                     Console::print(
@@ -131,12 +137,12 @@ void VPNHelper::connectIPSecIKEv2()
                     Console::print(QStringLiteral("Failed to retrieve IPSec configuration: ") + *problem);
                     return;
                 }
-                weakSelf->configure(*answer);
+                weakSelf->configure(*answer, disconnects);
             });
     });
 }
 
-void VPNHelper::configure(const JSON &answer)
+void VPNHelper::configure(const JSON &answer, quint64 disconnects)
 {
     using Keys = Preferences::Keys;
     const QString password = credential(answer, Client::Keys::radiusPassword);
@@ -181,16 +187,16 @@ void VPNHelper::configure(const JSON &answer)
                    + Preferences::server().value_or(QStringLiteral("Unknown")));
 
     QPointer<VPNHelper> weakSelf(this);
-    m_manager->saveToPreferences([weakSelf](std::optional<Error> error) {
-        if (!weakSelf)
+    m_manager->saveToPreferences([weakSelf, disconnects](std::optional<Error> error) {
+        if (!stillWanted(weakSelf, disconnects))
             return;
         if (error) {
             Console::print(QStringLiteral("Save Error:  ") + error->localizedDescription());
             return;
         }
         Console::print(QStringLiteral("CALL LOAD TO PREFERENCES AGAIN..."));
-        weakSelf->m_manager->loadFromPreferences([weakSelf](std::optional<Error> error) {
-            if (!weakSelf)
+        weakSelf->m_manager->loadFromPreferences([weakSelf, disconnects](std::optional<Error> error) {
+            if (!stillWanted(weakSelf, disconnects))
                 return;
             if (error) {
                 Console::print(QStringLiteral("VPN Preferences error: 2 - Optional(%1)")
@@ -210,7 +216,11 @@ void VPNHelper::configure(const JSON &answer)
 
 void VPNHelper::disconnectVPN()
 {
+    // A connect still on its way saves and starts nothing after this.
+    ++m_disconnects;
     m_manager->setOnDemandEnabled(false);
+    // No reconnection attempt starts while the save is on its way.
+    m_manager->connection()->endReasserting();
     // The save's outcome does not matter: the tunnel goes down either way. After a removal the manager
     // holds no profile, so the save is refused and nothing is written back.
     QPointer<VPNHelper> weakSelf(this);

@@ -6,6 +6,7 @@
 #include "VpnStatus.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -39,17 +40,21 @@ public:
     // Fetches the configuration of the stored region, saves the profile and starts the tunnel.
     // Returns at once; failures are console lines.
     void connectIPSecIKEv2();
-    // Switches reconnection off, saves, then stops the tunnel whatever the save gave.
+    // Cancels a connect that has not started the tunnel yet, switches reconnection off, saves, then
+    // stops the tunnel whatever the save gave.
     void disconnectVPN();
     // Deletes the profile; completion gets the error, or none, on the main thread's loop.
     void removeVPNProfile(RemoveCompletion completion);
 
 private:
-    void configure(const JSON &answer);
+    // Whether a connect begun after disconnects disconnects may go on.
+    [[nodiscard]] static bool stillWanted(const QPointer<VPNHelper> &helper, quint64 disconnects);
+    void configure(const JSON &answer, quint64 disconnects);
 
     void useBus();
 
     SystemBus *m_bus;
     SystemVpnManager *m_manager;
     VpnSecretAgent *m_agent;
+    quint64 m_disconnects = 0;
 };

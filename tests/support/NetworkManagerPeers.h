@@ -4,12 +4,14 @@
 
 #include "Error.h"
 #include "NetworkManagerDBus.h"
+#include "SystemVpnManager.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -77,6 +79,30 @@ inline bool trafficGoesThroughTheTunnel()
     return ping.contains(" 0% packet loss") && packetsIn() >= before + 3;
 }
 
+// Hosts beyond the server in the world: the tunnel carries the IPv4 one; IPv6 only the plain link does.
+inline const QString beyondTheServer4 = QStringLiteral("203.0.113.5");
+inline const QString beyondTheServer6 = QStringLiteral("2001:db8:5::5");
+
+// Whether a TCP connection from here reached host: it accepted or refused (nothing listens there, so
+// it refuses at once). Anything else, a time-out or a refusal by the kill switch's block, is no.
+inline bool reaches(const QString &host)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress(host), 9);
+    return socket.waitForConnected(1500) || socket.error() == QAbstractSocket::ConnectionRefusedError;
+}
+
+// Runs nmcli against the world's NetworkManager, as the person does from a terminal or the desktop's
+// network menu; true when it succeeded. The loop runs meanwhile: NetworkManager may ask this process's
+// secret agent.
+inline bool nmcli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("nmcli"), arguments);
+    return QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, 30000)
+        && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
 // Everything NetworkManager keeps on disk about profiles.
 inline QByteArray savedProfileFiles()
 {
@@ -117,6 +143,37 @@ inline QMap<QString, NMSettings> velmoraProfiles(const QDBusConnection &bus)
             found.insert(path.path(), settings);
     }
     return found;
+}
+
+// The profile as the application saves it, with the two routing switches given.
+inline void configureProfile(SystemVpnManager &manager, bool killSwitch, bool excludeLocal)
+{
+    using Parameters = IKEv2Settings::SecurityAssociationParameters;
+    IKEv2Settings protocol;
+    protocol.useExtendedAuthentication = true;
+    protocol.serverAddress = protocol.remoteIdentifier = QStringLiteral("10.99.0.1");
+    protocol.username = QStringLiteral("alice");
+    protocol.passwordReference = "/org/freedesktop/secrets/collection/login/7";
+    protocol.ikeSecurityAssociationParameters = protocol.childSecurityAssociationParameters = {
+        Parameters::EncryptionAlgorithm::AES256GCM, Parameters::IntegrityAlgorithm::SHA384,
+        Parameters::DiffieHellmanGroup::Group31};
+    protocol.enablePFS = true;
+    protocol.includeAllNetworks = killSwitch;
+    protocol.excludeLocalNetworks = excludeLocal;
+    manager.setProtocolConfiguration(protocol);
+    manager.setOnDemandRules({SystemVpnManager::OnDemandRuleConnect{}});
+    manager.setOnDemandEnabled(killSwitch);
+    manager.setEnabled(true);
+}
+
+// The active connections NetworkManager lists.
+inline QList<QDBusObjectPath> activeConnections(const QDBusConnection &bus)
+{
+    const QDBusMessage reply = callNetworkManager(
+        bus, NetworkManagerDBus::managerPath, NetworkManagerDBus::propertiesInterface, QStringLiteral("Get"),
+        {NetworkManagerDBus::managerInterface, QStringLiteral("ActiveConnections")});
+    return qdbus_cast<QList<QDBusObjectPath>>(
+        reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>());
 }
 
 inline void deleteVelmoraProfiles(const QDBusConnection &bus)

@@ -14,8 +14,9 @@
 
 namespace peers = NetworkManagerPeers;
 
-// The kill switch bringing back a tunnel whose responder was killed, and what stops it. Runs in the
-// world's client namespace, beside NetworkManager; every posted status is recorded.
+// The kill switch bringing back a tunnel whose responder was killed, what it lets out meanwhile and
+// around the tunnel, and what stops it. Runs in the world's client namespace, beside NetworkManager;
+// every posted status is recorded.
 class VPNHelperReconnectTest : public QObject
 {
     Q_OBJECT
@@ -27,11 +28,15 @@ private Q_SLOTS:
     void stopEndsTheAttempts_data();
     void stopEndsTheAttempts();
     void killSwitchBringsTheTunnelBack();
+    void desktopDisconnectStaysDown();
+    void nothingGetsOutWhileReconnecting();
 
 private:
     void connectAndKillTheResponder(bool killSwitch);
     [[nodiscard]] qsizetype attempts() const;
     [[nodiscard]] bool profileActive() const;
+    [[nodiscard]] bool blockActive() const;
+    [[nodiscard]] QString profileUuid() const;
 
     StandInService m_service;
     QDBusConnection m_world{QString()};
@@ -84,6 +89,7 @@ void VPNHelperReconnectTest::connectAndKillTheResponder(bool killSwitch)
     Preferences::setKillSwitch(killSwitch);
     VPNHelper::shared().connectIPSecIKEv2();
     QTRY_COMPARE_WITH_TIMEOUT(status(), VpnStatus::Connected, 20000);
+    QTRY_COMPARE(blockActive(), killSwitch);
     m_posted.clear();
     QVERIFY(peers::restartInWorld(QStringLiteral("responder-down")));
     QTRY_VERIFY_WITH_TIMEOUT(status() != VpnStatus::Connected, 20000);
@@ -97,24 +103,35 @@ qsizetype VPNHelperReconnectTest::attempts() const
     });
 }
 
-// Whether NetworkManager has an active connection of the profile, even one still activating.
+QString VPNHelperReconnectTest::profileUuid() const
+{
+    return peers::velmoraProfiles(m_world).first().value("connection").value("uuid").toString();
+}
+
+// Whether NetworkManager has an active connection of that name, even one still activating.
+static bool activeWithId(const QDBusConnection &world, const QString &id)
+{
+    const auto paths = peers::activeConnections(world);
+    return std::any_of(paths.cbegin(), paths.cend(), [&](const QDBusObjectPath &path) {
+        return peers::callNetworkManager(world, path.path(), NetworkManagerDBus::propertiesInterface,
+                                         QStringLiteral("Get"),
+                                         {NetworkManagerDBus::activeInterface, QStringLiteral("Id")})
+                   .arguments()
+                   .value(0)
+                   .value<QDBusVariant>()
+                   .variant()
+            == id;
+    });
+}
+
 bool VPNHelperReconnectTest::profileActive() const
 {
-    namespace nm = NetworkManagerDBus;
-    const auto property = [this](const QString &path, const QString &interface, const QString &name) {
-        return peers::callNetworkManager(m_world, path, nm::propertiesInterface, QStringLiteral("Get"),
-                                         {interface, name})
-            .arguments()
-            .value(0)
-            .value<QDBusVariant>()
-            .variant();
-    };
-    const auto paths = qdbus_cast<QList<QDBusObjectPath>>(
-        property(nm::managerPath, nm::managerInterface, QStringLiteral("ActiveConnections"))
-            .value<QDBusArgument>());
-    return std::any_of(paths.cbegin(), paths.cend(), [&](const QDBusObjectPath &path) {
-        return property(path.path(), nm::activeInterface, QStringLiteral("Id")) == QStringLiteral("Velmora");
-    });
+    return activeWithId(m_world, QStringLiteral("Velmora"));
+}
+
+bool VPNHelperReconnectTest::blockActive() const
+{
+    return activeWithId(m_world, QStringLiteral("Velmora kill switch"));
 }
 
 void VPNHelperReconnectTest::killSwitchOffLeavesTheTunnelDown()
@@ -141,6 +158,9 @@ void VPNHelperReconnectTest::stopEndsTheAttempts_data()
     // As a disconnect does once the profile was removed: nothing saved, the tunnel stopped.
     QTest::newRow("stop alone, between attempts") << "stop" << true << VpnStatus::Disconnected;
     QTest::newRow("profile removed, between attempts") << "remove" << true << VpnStatus::Invalid;
+    QTest::newRow("desktop disconnect, during an attempt") << "desktop" << false << VpnStatus::Disconnected;
+    QTest::newRow("block taken down on the desktop, between attempts")
+        << "block" << true << VpnStatus::Disconnected;
 }
 
 void VPNHelperReconnectTest::stopEndsTheAttempts()
@@ -161,9 +181,18 @@ void VPNHelperReconnectTest::stopEndsTheAttempts()
         NotificationCenter::defaultCenter().post(QStringLiteral("logout"));
     else if (stop == "stop")
         VPNHelper::shared().manager().connection()->stopVPNTunnel();
+    else if (stop == "desktop")
+        QVERIFY(peers::nmcli({"connection", "down", "uuid", profileUuid()}));
+    else if (stop == "block")
+        QVERIFY(peers::nmcli({"connection", "down", "id", "Velmora kill switch"}));
     else
         QVERIFY(!peers::await([](auto done) { VPNHelper::shared().removeVPNProfile(done); }).error);
+    // The block goes with the attempts: traffic goes out again, in the clear. (IPv4 may still run into
+    // the dead tunnel's routes for as long as charon-nm tears it down.)
+    QTRY_VERIFY_WITH_TIMEOUT(peers::reaches(peers::beyondTheServer6), 2000);
     QTRY_COMPARE_WITH_TIMEOUT(status(), after, 10000);
+    QVERIFY(!profileActive());
+    QVERIFY(!blockActive());
     const qsizetype made = attempts();
     QVERIFY(peers::restartInWorld(QStringLiteral("responder-up")));
     // With a responder that would take an attempt, nothing starts again.
@@ -178,6 +207,10 @@ void VPNHelperReconnectTest::killSwitchBringsTheTunnelBack()
         return;
     QTRY_COMPARE_WITH_TIMEOUT(status(), VpnStatus::Reasserting, 5000);
     QVERIFY(m_console->lines().contains("The VPN tunnel no longer answers: reconnecting."));
+    // No tunnel, and nothing beyond the server is reached in the clear, in either family.
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(!peers::reaches(peers::beyondTheServer4));
+    QVERIFY(!peers::reaches(peers::beyondTheServer6));
     // charon-nm goes on tearing down the dead responder's SA and refuses to connect meanwhile.
     QVERIFY(peers::restartInWorld(QStringLiteral("responder-return")));
     QElapsedTimer sinceReturn;
@@ -187,6 +220,53 @@ void VPNHelperReconnectTest::killSwitchBringsTheTunnelBack()
           static_cast<long long>(attempts()));
     QCOMPARE(m_posted, (QList<VpnStatus>{VpnStatus::Reasserting, VpnStatus::Connected}));
     QVERIFY(peers::trafficGoesThroughTheTunnel());
+    QVERIFY(peers::reaches(peers::beyondTheServer4));
+    QVERIFY(!peers::reaches(peers::beyondTheServer6));
+}
+
+void VPNHelperReconnectTest::nothingGetsOutWhileReconnecting()
+{
+    connectAndKillTheResponder(true);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE_WITH_TIMEOUT(status(), VpnStatus::Reasserting, 5000);
+    // The dead tunnel's routes go with charon-nm: from then on only the block keeps traffic in.
+    QVERIFY(peers::restartInWorld(QStringLiteral("charon-nm-down")));
+    QTRY_VERIFY(!peers::runInWorld(QStringLiteral("client"), {"ip", "route", "show", "table", "220"})
+                     .contains("dev ipsec0"));
+    QCOMPARE(status(), VpnStatus::Reasserting);
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(!peers::reaches(peers::beyondTheServer4));
+    QVERIFY(!peers::reaches(peers::beyondTheServer6));
+
+    VPNHelper::shared().disconnectVPN();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        peers::reaches(peers::beyondTheServer4) && peers::reaches(peers::beyondTheServer6), 2000);
+}
+
+void VPNHelperReconnectTest::desktopDisconnectStaysDown()
+{
+    Preferences::setKillSwitch(true);
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(status(), VpnStatus::Connected, 20000);
+    QTRY_VERIFY(blockActive());
+    // IPv4 goes through the tunnel; IPv6, which it does not carry, goes nowhere rather than around it.
+    QVERIFY(peers::trafficGoesThroughTheTunnel());
+    QVERIFY(peers::reaches(peers::beyondTheServer4));
+    QVERIFY(!peers::reaches(peers::beyondTheServer6));
+
+    QVERIFY(peers::nmcli({"connection", "down", "uuid", profileUuid()}));
+    QTRY_COMPARE_WITH_TIMEOUT(status(), VpnStatus::Disconnected, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(peers::reaches(peers::beyondTheServer6), 2000);
+    QVERIFY(!QTest::qWaitFor([this] { return status() != VpnStatus::Disconnected || attempts() > 0; }, 4000));
+    QVERIFY(!profileActive());
+    QVERIFY(!blockActive());
+
+    // Connected again from the desktop: the kill switch is armed again.
+    QVERIFY(peers::nmcli({"connection", "up", "uuid", profileUuid()}));
+    QTRY_COMPARE_WITH_TIMEOUT(status(), VpnStatus::Connected, 20000);
+    QTRY_VERIFY(blockActive());
+    QVERIFY(!peers::reaches(peers::beyondTheServer6));
 }
 
 QTEST_GUILESS_MAIN(VPNHelperReconnectTest)

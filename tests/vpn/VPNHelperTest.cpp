@@ -43,6 +43,8 @@ private Q_SLOTS:
     void settingsReachTheSavedProfile_data();
     void settingsReachTheSavedProfile();
     void removedProfileComesBackOnlyWithAConnect();
+    void profileDeletedOnTheDesktopStaysDeleted();
+    void logoutCancelsAConnectOnItsWay();
     void removesTheProfileWhetherOrNotThereIsOne();
 
 private:
@@ -273,6 +275,55 @@ void VPNHelperTest::removedProfileComesBackOnlyWithAConnect()
     VPNHelper::shared().connectIPSecIKEv2();
     QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
     QCOMPARE(peers::velmoraProfiles(m_world).size(), 1);
+}
+
+void VPNHelperTest::profileDeletedOnTheDesktopStaysDeleted()
+{
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    VPNHelper::shared().disconnectVPN();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Disconnected, 10000);
+    const QString uuid = peers::velmoraProfiles(m_world).first().value("connection").value("uuid").toString();
+    QVERIFY(peers::nmcli({"connection", "delete", "uuid", uuid}));
+
+    VPNHelper::shared().disconnectVPN(); // what every logout does
+    QVERIFY(!QTest::qWaitFor([this] { return !peers::velmoraProfiles(m_world).isEmpty(); }, 2000));
+
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    QCOMPARE(peers::velmoraProfiles(m_world).size(), 1);
+}
+
+void VPNHelperTest::logoutCancelsAConnectOnItsWay()
+{
+    Preferences::setKillSwitch(true);
+    m_service.answerNext(
+        QStringLiteral("config/ipsec/0"),
+        {200,
+         R"({"server_domain":"10.99.0.1","radius_login":"alice","radius_password":"secret"})",
+         1500,
+         false,
+         {{"Content-Type", "application/json"}}});
+    Console::Capture capture;
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(m_service.requestsTo(QStringLiteral("config/ipsec/0")).size(), 1, 10000);
+    VPNHelper::shared().disconnectVPN();
+
+    // The answer comes after the logout: nothing is saved or started for it.
+    QTRY_VERIFY_WITH_TIMEOUT(!capture.lines().filter(QRegularExpression("^GET: ")).isEmpty(), 10000);
+    QVERIFY(!QTest::qWaitFor(
+        [] {
+            const VpnStatus status = VPNHelper::shared().currentStatus();
+            return status == VpnStatus::Connecting || status == VpnStatus::Connected;
+        },
+        2000));
+    QCOMPARE(vpnLines(capture), QStringList());
+    for (const NMSettings &profile : peers::velmoraProfiles(m_world))
+        QVERIFY(!profile.value("vpn").value("persistent").toBool());
+
+    VPNHelper::shared().connectIPSecIKEv2();
+    QTRY_COMPARE_WITH_TIMEOUT(VPNHelper::shared().currentStatus(), VpnStatus::Connected, 20000);
+    QCOMPARE(vpnLines(capture), startedLines);
 }
 
 void VPNHelperTest::removesTheProfileWhetherOrNotThereIsOne()

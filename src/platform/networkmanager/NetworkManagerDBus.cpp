@@ -4,12 +4,22 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 
+#include <pwd.h>
+#include <unistd.h>
+
 namespace NetworkManagerDBus {
 
 void registerTypes()
 {
     qDBusRegisterMetaType<NMStringMap>();
     qDBusRegisterMetaType<NMSettings>();
+    qDBusRegisterMetaType<QList<QVariantMap>>();
+}
+
+QString ownerPermission()
+{
+    const passwd *entry = getpwuid(geteuid());
+    return QStringLiteral("user:%1:").arg(entry ? QString::fromLocal8Bit(entry->pw_name) : QString());
 }
 
 void call(const QDBusConnection &bus, QObject *context, const QString &path, const QString &interface,
@@ -24,6 +34,11 @@ void call(const QDBusConnection &bus, QObject *context, const QString &path, con
                          finished->deleteLater();
                          onReply(finished->reply());
                      });
+}
+
+ManagedObjects managedObjects(const QDBusMessage &reply)
+{
+    return qdbus_cast<ManagedObjects>(reply.arguments().value(0).value<QDBusArgument>());
 }
 
 NMStringMap stringMap(const QVariant &value)

@@ -6,6 +6,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QMap>
 #include <QMetaType>
 #include <QString>
@@ -40,8 +41,22 @@ inline const QString strongswanServiceType = QStringLiteral("org.freedesktop.Net
 // The user.data key under which a profile keeps the persistent reference of its password item.
 inline const QString passwordReferenceKey = QStringLiteral("io.velmora.password-ref");
 
-// Registers the D-Bus marshalling of NMSettings and NMStringMap; safe to call more than once.
+// The active connection's states.
+constexpr uint activeActivated = 2;
+constexpr uint activeDeactivating = 3;
+constexpr uint activeDeactivated = 4;
+
+// GetManagedObjects' answer: object path → interface → property → value.
+using ManagedObjects = QMap<QDBusObjectPath, NMSettings>;
+[[nodiscard]] ManagedObjects managedObjects(const QDBusMessage &reply);
+
+// Registers the D-Bus marshalling of NMSettings, NMStringMap and lists of dictionaries (aa{sv}, as
+// routing rules are); safe to call more than once.
 void registerTypes();
+
+// The permission that lets only the current user (and root) change or activate a profile, without an
+// administrator password: "user:<login name>:".
+[[nodiscard]] QString ownerPermission();
 
 // Calls method asynchronously; onReply gets the reply or the error message on context's thread,
 // and is dropped when context is destroyed first.

@@ -12,9 +12,6 @@
 
 #include <memory>
 
-#include <pwd.h>
-#include <unistd.h>
-
 namespace nm = NetworkManagerDBus;
 
 namespace {
@@ -45,13 +42,6 @@ bool flag(const NMStringMap &data, const QString &key, bool fallback)
 {
     const auto it = data.constFind(key);
     return it == data.cend() ? fallback : *it == QLatin1String("true");
-}
-
-// The profile may be changed only by the user who saved it (and root), without an administrator password.
-QString loginName()
-{
-    const passwd *entry = getpwuid(geteuid());
-    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
 }
 
 Error readWriteError(const QDBusMessage &reply)
@@ -107,7 +97,7 @@ void SystemVpnManager::rediscover()
     findProfile([this](std::optional<Error> error, const QString &path, const NMSettings &settings) {
         // The uuid is kept: the next load or save finds the profile should it come back.
         if (error || path.isEmpty()) {
-            m_connection->setProfile({}, m_uuid, m_enabled, m_onDemandEnabled);
+            m_connection->setProfile({}, m_uuid, m_enabled, m_onDemandEnabled, serverAddress());
             return;
         }
         takeSettings(settings);
@@ -148,6 +138,12 @@ void SystemVpnManager::saveToPreferences(Completion completion)
                                                            const NMSettings &stored) {
         if (error) {
             completion(error);
+            return;
+        }
+        // Deleted outside the application (the desktop, nmcli): saving must not bring it back.
+        if (path.isEmpty() && !m_uuid.isEmpty()) {
+            completion(Error(VpnError::domain, VpnError::ConfigurationStale,
+                             QStringLiteral("The VPN profile was deleted.")));
             return;
         }
         const QString storedUuid =
@@ -299,7 +295,7 @@ NMSettings SystemVpnManager::toSettings() const
           {QStringLiteral("uuid"), m_uuid},
           {QStringLiteral("type"), QStringLiteral("vpn")},
           {QStringLiteral("autoconnect"), false},
-          {QStringLiteral("permissions"), QStringList{QStringLiteral("user:%1:").arg(loginName())}}}},
+          {QStringLiteral("permissions"), QStringList{nm::ownerPermission()}}}},
         {QStringLiteral("vpn"),
          {{QStringLiteral("service-type"), nm::strongswanServiceType},
           {QStringLiteral("persistent"), m_onDemandEnabled},
@@ -359,8 +355,13 @@ void SystemVpnManager::clearConfiguration()
     m_onDemandRules.clear();
 }
 
+QString SystemVpnManager::serverAddress() const
+{
+    return m_protocol ? m_protocol->serverAddress : QString();
+}
+
 void SystemVpnManager::finish(const QString &path, Completion completion)
 {
-    m_connection->setProfile(path, m_uuid, m_enabled, m_onDemandEnabled,
+    m_connection->setProfile(path, m_uuid, m_enabled, m_onDemandEnabled, serverAddress(),
                              [completion = std::move(completion)] { completion(std::nullopt); });
 }

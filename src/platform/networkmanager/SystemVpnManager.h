@@ -37,7 +37,8 @@ public:
     // Each completion runs once, on a later turn of the main thread's loop, with NetworkManager's
     // error or none. Load without a saved profile gives an empty configuration and no error.
     void loadFromPreferences(Completion completion);
-    // Adds the profile the first time and replaces it whole afterwards; never makes a second one.
+    // Adds the profile the first time and replaces it whole afterwards; never makes a second one. Once
+    // the profile known here is deleted, saving is refused until a load has found none.
     void saveToPreferences(Completion completion);
     // Deletes the saved profile and forgets its configuration, so that only a new one is saved again;
     // no error when there is none.
@@ -67,6 +68,7 @@ private:
     [[nodiscard]] NMSettings toSettings() const;
     void takeSettings(const NMSettings &settings);
     void clearConfiguration();
+    [[nodiscard]] QString serverAddress() const;
     void finish(const QString &path, Completion completion);
     void watchNetworkManager();
     // Looks the known profile up again by its uuid and lets the connection follow it.

@@ -4,6 +4,7 @@
 #include "MainQueue.h"
 #include "NetworkManagerDBus.h"
 #include "NotificationCenter.h"
+#include "TrafficBlock.h"
 #include "TunnelWatch.h"
 #include "VpnError.h"
 
@@ -11,6 +12,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
+#include <QHostInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -19,27 +21,24 @@ namespace nm = NetworkManagerDBus;
 
 namespace {
 
-// NetworkManager's active connection and VPN connection states.
-constexpr uint activeActivated = 2;
-constexpr uint activeDeactivating = 3;
-constexpr uint activeDeactivated = 4;
+using nm::activeActivated;
+using nm::activeDeactivated;
+using nm::activeDeactivating;
+
+// NetworkManager's VPN connection states.
 constexpr uint vpnActivated = 5;
 constexpr uint vpnFailed = 6;
 constexpr uint vpnDisconnected = 7;
+// The same value in the active connection's reasons and the VPN connection's.
+constexpr uint reasonUserDisconnected = 2;
 
 // A dropped tunnel is activated again 1 s later, then after twice as long as the time before, up to
 // 30 s: a charon-nm still tearing down a dead peer's SA fails every activation (after 10 s, with
 // "no secrets") for up to about 165 s.
 constexpr int firstRetryDelay = 1000;
 constexpr int maxRetryDelay = 30000;
+constexpr int heldFor = 60000;
 const QString unknownConnectionError = QStringLiteral("org.freedesktop.NetworkManager.UnknownConnection");
-
-using ManagedObjects = QMap<QDBusObjectPath, NMSettings>;
-
-ManagedObjects managedObjects(const QVariant &value)
-{
-    return qdbus_cast<ManagedObjects>(value.value<QDBusArgument>());
-}
 
 QList<QDBusObjectPath> objectPaths(const QVariant &value)
 {
@@ -54,12 +53,22 @@ VpnConnection::VpnConnection(const QDBusConnection &bus, QObject *parent)
     : QObject(parent)
     , m_bus(bus)
     , m_tunnel(new TunnelWatch(bus, this))
+    , m_block(new TrafficBlock(bus, this))
     , m_retry(new QTimer(this))
+    , m_held(new QTimer(this))
+    , m_retryDelay(firstRetryDelay)
 {
     nm::registerTypes();
     connect(m_tunnel, &TunnelWatch::tunnelDead, this, &VpnConnection::onTunnelDead);
+    connect(m_block, &TrafficBlock::liftedOutside, this, &VpnConnection::standDown);
     m_retry->setSingleShot(true);
     connect(m_retry, &QTimer::timeout, this, &VpnConnection::reassert);
+    m_held->setSingleShot(true);
+    m_held->setInterval(heldFor);
+    connect(m_held, &QTimer::timeout, this, [this] {
+        m_retryDelay = firstRetryDelay;
+        m_attempts = 0;
+    });
     setBus(bus);
 }
 
@@ -68,8 +77,10 @@ void VpnConnection::setBus(const QDBusConnection &bus)
     m_bus = bus;
     delete m_watcher;
     m_watcher = nullptr;
-    // A lost bus or NetworkManager takes its tunnels along; what comes back starts without ours.
-    endReasserting();
+    m_block->setBus(bus);
+    // A lost bus or NetworkManager takes its tunnels along; what comes back starts without ours, and a
+    // block found there is lifted.
+    disarm();
     ++m_generation;
     m_networkManagerPresent = false;
     m_activePath.clear();
@@ -85,7 +96,7 @@ void VpnConnection::setBus(const QDBusConnection &bus)
                   this, SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
-                endReasserting();
+                disarm();
                 m_networkManagerPresent = false;
                 m_activePath.clear();
                 updateStatus();
@@ -128,29 +139,74 @@ void VpnConnection::reassert()
     if (!m_keepUp || m_activating)
         return;
     m_activating = true;
-    Console::print(QStringLiteral("Reconnecting the VPN tunnel, attempt %1.").arg(++m_attempts));
-    activate([this](const QDBusMessage &reply) {
-        m_activating = false;
-        if (reply.type() == QDBusMessage::ErrorMessage) {
-            // Refused: the next attempt waits longer. A profile deleted meanwhile has nothing left
-            // to bring back.
-            if (reply.errorName() == unknownConnectionError)
-                endReasserting();
+    // Read afresh: the tunnel may have been brought up meanwhile, from the desktop.
+    resync([this] {
+        if (!m_keepUp || currentStatus() != VpnStatus::Disconnected) {
+            m_activating = false;
             updateStatus();
             return;
         }
-        // Stopped while the activation was on its way: take down what it started.
-        if (!m_keepUp)
-            deactivate(reply.arguments().value(0).value<QDBusObjectPath>().path());
-        resync();
+        Console::print(QStringLiteral("Reconnecting the VPN tunnel, attempt %1.").arg(++m_attempts));
+        activate([this](const QDBusMessage &reply) {
+            m_activating = false;
+            if (reply.type() == QDBusMessage::ErrorMessage) {
+                // Refused: the next attempt waits longer. A profile deleted meanwhile has nothing
+                // left to bring back.
+                if (reply.errorName() == unknownConnectionError)
+                    disarm();
+                updateStatus();
+                return;
+            }
+            // Stopped while the activation was on its way: take down what it started.
+            if (!m_keepUp)
+                deactivate(reply.arguments().value(0).value<QDBusObjectPath>().path());
+            resync();
+        });
     });
 }
 
 void VpnConnection::endReasserting()
 {
+    disarm();
+    updateStatus();
+}
+
+void VpnConnection::disarm()
+{
     m_keepUp = false;
     m_attempts = 0;
+    m_retryDelay = firstRetryDelay;
     m_retry->stop();
+    m_held->stop();
+    m_block->lift();
+}
+
+void VpnConnection::standDown()
+{
+    endReasserting();
+    // Taking the block down is the person's disconnect: a tunnel or an attempt on its way goes too.
+    if (!m_activePath.isEmpty() && currentStatus() != VpnStatus::Disconnected)
+        deactivate(m_activePath);
+}
+
+void VpnConnection::noteEnd(uint reason)
+{
+    if (reason == reasonUserDisconnected && m_activePath != m_takenDown && m_keepUp)
+        endReasserting();
+}
+
+void VpnConnection::raiseBlock()
+{
+    const QHostAddress address(m_server);
+    if (!address.isNull()) {
+        m_block->raise({address});
+        return;
+    }
+    // A server named by host name is looked up while the tunnel is up and carries the lookup.
+    QHostInfo::lookupHost(m_server, this, [this](const QHostInfo &info) {
+        if (m_keepUp)
+            m_block->raise(info.addresses());
+    });
 }
 
 void VpnConnection::onTunnelDead()
@@ -164,26 +220,27 @@ void VpnConnection::onTunnelDead()
 void VpnConnection::stopVPNTunnel()
 {
     endReasserting();
-    updateStatus();
     if (!m_activePath.isEmpty())
         deactivate(m_activePath);
 }
 
 void VpnConnection::deactivate(const QString &activePath)
 {
+    m_takenDown = activePath;
     nm::call(m_bus, this, nm::managerPath, nm::managerInterface, QStringLiteral("DeactivateConnection"),
              {QVariant::fromValue(QDBusObjectPath(activePath))}, [](const QDBusMessage &) {});
 }
 
 void VpnConnection::setProfile(const QString &path, const QString &uuid, bool enabled, bool onDemand,
-                               std::function<void()> ready)
+                               const QString &server, std::function<void()> ready)
 {
     m_profilePath = path;
     m_profileUuid = uuid;
     m_enabled = enabled;
     m_onDemand = onDemand;
+    m_server = server;
     if (!onDemand || path.isEmpty())
-        endReasserting();
+        disarm();
     if (path.isEmpty()) {
         ++m_generation;
         m_activePath.clear();
@@ -205,7 +262,7 @@ void VpnConnection::resync(std::function<void()> ready)
                      m_networkManagerPresent = reply.type() != QDBusMessage::ErrorMessage;
                      m_activePath.clear();
                      if (m_networkManagerPresent && !m_profilePath.isEmpty()) {
-                         const ManagedObjects objects = managedObjects(reply.arguments().value(0));
+                         const nm::ManagedObjects objects = nm::managedObjects(reply);
                          for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
                              // By uuid: a restarted NetworkManager hands the profile paths out afresh.
                              const QVariantMap active = it.value().value(nm::activeInterface);
@@ -227,19 +284,23 @@ void VpnConnection::resync(std::function<void()> ready)
              });
 }
 
-void VpnConnection::onActiveStateChanged(uint state, uint, const QDBusMessage &message)
+void VpnConnection::onActiveStateChanged(uint state, uint reason, const QDBusMessage &message)
 {
     if (message.path() != m_activePath || m_activePath.isEmpty())
         return;
     m_activeState = state;
+    if (state >= activeDeactivating)
+        noteEnd(reason);
     updateStatus();
 }
 
-void VpnConnection::onVpnStateChanged(uint state, uint, const QDBusMessage &message)
+void VpnConnection::onVpnStateChanged(uint state, uint reason, const QDBusMessage &message)
 {
     if (message.path() != m_activePath || m_activePath.isEmpty())
         return;
     m_vpnState = state;
+    if (state == vpnFailed || state == vpnDisconnected)
+        noteEnd(reason);
     updateStatus();
 }
 
@@ -283,12 +344,19 @@ void VpnConnection::updateStatus()
         // Armed as the tunnel comes up, so that a stop asked for while it is up is not undone.
         if (m_status != VpnStatus::Connected) {
             m_keepUp = m_onDemand;
-            m_attempts = 0;
-            m_retryDelay = firstRetryDelay;
+            // Up by whichever path: the pending attempt has nothing left to do.
+            m_retry->stop();
+            if (m_keepUp) {
+                m_held->start();
+                raiseBlock();
+            }
         }
-    } else if (m_keepUp && live == VpnStatus::Disconnected && !m_activating && !m_retry->isActive()) {
-        m_retry->start(m_retryDelay);
-        m_retryDelay = std::min(2 * m_retryDelay, maxRetryDelay);
+    } else {
+        m_held->stop();
+        if (m_keepUp && live == VpnStatus::Disconnected && !m_activating && !m_retry->isActive()) {
+            m_retry->start(m_retryDelay);
+            m_retryDelay = std::min(2 * m_retryDelay, maxRetryDelay);
+        }
     }
     const bool reasserting = m_keepUp && live != VpnStatus::Connected && live != VpnStatus::Invalid;
     const VpnStatus status = reasserting ? VpnStatus::Reasserting : live;

@@ -1,7 +1,8 @@
 #pragma once
 // The VPN profile's connection: its live status, read from NetworkManager's active connection for
 // the profile, and start and stop. Every status change is posted as statusDidChangeNotification.
-// A profile saved with on-demand on has a tunnel that dropped unasked brought back (Reasserting).
+// A profile saved with on-demand on has a tunnel that dropped unasked brought back (Reasserting), with
+// the kill switch's block up from the moment that tunnel is up until it is stopped.
 
 #include "Error.h"
 #include "VpnStatus.h"
@@ -16,6 +17,7 @@
 class QDBusMessage;
 class QDBusServiceWatcher;
 class QTimer;
+class TrafficBlock;
 class TunnelWatch;
 
 class VpnConnection : public QObject
@@ -36,6 +38,8 @@ public:
     // Ends any reconnection and asks NetworkManager to take down the profile's active connection,
     // if there is one.
     void stopVPNTunnel();
+    // Ends any reconnection and lifts the block at once, leaving the tunnel as it is.
+    void endReasserting();
 
 private Q_SLOTS:
     void onActiveStateChanged(uint state, uint reason, const QDBusMessage &message);
@@ -54,30 +58,44 @@ private:
     // follows the active connection of that uuid once NetworkManager's active connections have
     // been read; then ready runs. Without on-demand, a dropped tunnel stays down.
     void setProfile(const QString &path, const QString &uuid, bool enabled, bool onDemand,
-                    std::function<void()> ready = {});
+                    const QString &server, std::function<void()> ready = {});
     // Reads NetworkManager's active connections again and follows the one of the profile.
     void resync(std::function<void()> ready = {});
     [[nodiscard]] VpnStatus currentStatus() const;
     // Posts the notification when the status has changed.
     void updateStatus();
     void onTunnelDead();
+    // A deactivation that the person asked for outside the application ends the reconnection; the
+    // application's own, the tunnel watch's among them, carry the same reason and are drops.
+    void noteEnd(uint reason);
+    // The block was taken down outside the application, which is the person's disconnect: nothing is
+    // brought back until the next connect.
+    void standDown();
     void activate(std::function<void(const QDBusMessage &)> onReply);
     void deactivate(const QString &activePath);
-    // Activates the profile again; a refusal or a failed activation waits longer before the next.
+    // Activates the profile again unless it is active already; a refusal or a failed activation
+    // waits longer before the next.
     void reassert();
-    void endReasserting();
+    void raiseBlock();
+    void disarm();
 
     QDBusConnection m_bus;
     QDBusServiceWatcher *m_watcher = nullptr;
     TunnelWatch *m_tunnel;
+    TrafficBlock *m_block;
     QTimer *m_retry;
-    int m_retryDelay = 0;
+    // The wait starts over only once a tunnel has held: one that dies at once is not rebuilt every second.
+    QTimer *m_held;
+    int m_retryDelay;
     int m_attempts = 0;
     // The tunnel was up with on-demand on and nobody asked for it to go down.
     bool m_keepUp = false;
     bool m_activating = false;
     QString m_profilePath;
     QString m_profileUuid;
+    QString m_server;
+    // The active connection that this process took down last.
+    QString m_takenDown;
     bool m_enabled = false;
     bool m_onDemand = false;
     bool m_networkManagerPresent = false;

@@ -12,6 +12,8 @@ enum Code : qint64 {
     ConfigurationInvalid = 1,
     ConfigurationDisabled = 2,
     ConnectionFailed = 3,
+    // The profile this manager knew was deleted meanwhile; only a load that finds none starts over.
+    ConfigurationStale = 4,
     ConfigurationReadWriteFailed = 5,
 };
 

@@ -12,27 +12,7 @@ namespace peers = NetworkManagerPeers;
 namespace {
 
 using Rule = SystemVpnManager::OnDemandRuleConnect;
-using Parameters = IKEv2Settings::SecurityAssociationParameters;
-
-// The profile as the application saves it, with the two routing switches given.
-void configure(SystemVpnManager &manager, bool killSwitch, bool excludeLocal)
-{
-    IKEv2Settings protocol;
-    protocol.useExtendedAuthentication = true;
-    protocol.serverAddress = protocol.remoteIdentifier = QStringLiteral("10.99.0.1");
-    protocol.username = QStringLiteral("alice");
-    protocol.passwordReference = "/org/freedesktop/secrets/collection/login/7";
-    protocol.ikeSecurityAssociationParameters = protocol.childSecurityAssociationParameters = {
-        Parameters::EncryptionAlgorithm::AES256GCM, Parameters::IntegrityAlgorithm::SHA384,
-        Parameters::DiffieHellmanGroup::Group31};
-    protocol.enablePFS = true;
-    protocol.includeAllNetworks = killSwitch;
-    protocol.excludeLocalNetworks = excludeLocal;
-    manager.setProtocolConfiguration(protocol);
-    manager.setOnDemandRules({Rule{}});
-    manager.setOnDemandEnabled(killSwitch);
-    manager.setEnabled(true);
-}
+const auto configure = NetworkManagerPeers::configureProfile;
 
 } // namespace
 

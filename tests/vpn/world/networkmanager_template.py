@@ -41,6 +41,10 @@ def load(mock, parameters):
     settings.vpn_list = vpn_list
     settings.AddMethod(stock.SETTINGS_IFACE, 'AddConnection', 'a{sa{sv}}', 'o', 'ret = self.vpn_add(self, args[0])')
     settings.AddMethod(stock.SETTINGS_IFACE, 'ListConnections', '', 'ao', 'ret = self.vpn_list(self)')
+    # No bridges here: the kill switch's block is refused, as by a NetworkManager that cannot make one.
+    settings.AddMethod(stock.SETTINGS_IFACE, 'AddConnection2', 'a{sa{sv}}ua{sv}', 'oa{sv}',
+                       'raise dbus.exceptions.DBusException("No bridges in this mock", '
+                       'name="org.freedesktop.NetworkManager.Settings.NotSupported")')
 
     if parameters.get('AgentManager', True):
         mock.AddObject(AGENT_MANAGER_OBJ, AGENT_MANAGER_IFACE, {}, [])
