@@ -198,18 +198,23 @@ inline void tabTo(const QQuickItem *item)
     QVERIFY2(item->hasActiveFocus(), qPrintable(item->objectName()));
 }
 
-// Opens the main screen's account menu and chooses the item, with keys alone.
-inline void chooseByKeys(QQuickView &view, const QString &item)
+// Opens the account menu of the main screen (its root item) and chooses the item, with keys alone.
+inline void chooseByKeys(const QQuickItem &screen, const QString &item)
 {
-    tabTo(find(view, QStringLiteral("accountMenuButton")));
+    tabTo(screen.findChild<QQuickItem *>(QStringLiteral("accountMenuButton")));
     press(Qt::Key_Space);
-    QQuickItem *menuItem = find(view, item);
+    QQuickItem *menuItem = screen.findChild<QQuickItem *>(item);
     QVERIFY(menuItem);
     QTRY_VERIFY(menuItem->isVisible());
     for (int i = 0; i < 6 && !menuItem->hasActiveFocus(); ++i)
         press(Qt::Key_Down);
     QVERIFY(menuItem->hasActiveFocus());
     press(Qt::Key_Return);
+}
+inline void chooseByKeys(QQuickView &view, const QString &item)
+{
+    QVERIFY(view.rootObject());
+    chooseByKeys(*view.rootObject(), item);
 }
 
 // Written where VELMORA_SCREENSHOTS points, for a person to look at; never compared.

@@ -1,3 +1,4 @@
+#include "AppWindow.h"
 #include "ScreenWorld.h"
 
 #include <QtTest>
@@ -127,25 +128,38 @@ private Q_SLOTS:
         QVERIFY(redemptions().isEmpty());
     }
 
-    // With keys alone: the code sent with Return, the answer's alert takes the keys when it opens,
-    // Return closes it, and the keys are the main screen's again.
+    // With keys alone, in the application's window: the code sent with Return, the answer's alert
+    // takes the keys when it opens, Return closes it, and the keys go back to the account button,
+    // which had them before the alert, so that Space opens its menu again.
     void answerAlertByKeysAlone()
     {
-        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
-        Screen::chooseByKeys(*m_view, QStringLiteral("redeemItem"));
-        QVERIFY(QTest::qWaitForWindowActive(m_sheet));
-        QTRY_VERIFY(Screen::find(m_sheet, QStringLiteral("codeField"))->hasActiveFocus());
-        Screen::type(m_sheet, StandInService::usedCode);
+        AppWindow app;
+        QVERIFY(app.open());
+        QTRY_VERIFY(app.find(QStringLiteral("accountMenuButton")));
+        QQuickItem *account = app.find(QStringLiteral("accountMenuButton"));
+        auto *ctrl = app.screen()->property("ctrl").value<VelmoraController *>();
+        auto *sheet = app.screen()->findChild<QQuickWindow *>(QStringLiteral("redeemSheet"));
+        QVERIFY(sheet);
+        Screen::chooseByKeys(*app.screen(), QStringLiteral("redeemItem"));
+        QVERIFY(QTest::qWaitForWindowActive(sheet));
+        QTRY_VERIFY(Screen::find(sheet, QStringLiteral("codeField"))->hasActiveFocus());
+        Screen::type(sheet, StandInService::usedCode);
         Screen::press(Qt::Key_Return);
-        QObject *alert = m_view->rootObject()->findChild<QObject *>(QStringLiteral("redeemAlert"));
+        // The menu handed the keys back to its button; the window has them again, before the answer.
+        QCOMPARE(app.window()->activeFocusItem(), account);
+        QObject *alert = app.object(QStringLiteral("redeemAlert"));
+        QVERIFY(alert);
         QTRY_VERIFY(alert->property("opened").toBool());
         QTRY_VERIFY(alert->property("activeFocus").toBool());
         Screen::press(Qt::Key_Return);
-        QTRY_VERIFY(!m_ctrl->showAlert());
+        QTRY_VERIFY(!ctrl->showAlert());
         QTRY_VERIFY(!alert->property("visible").toBool());
-        QTRY_VERIFY(m_view->activeFocusItem()
-                    && (m_view->activeFocusItem() == m_view->rootObject()
-                        || m_view->rootObject()->isAncestorOf(m_view->activeFocusItem())));
+        QCOMPARE(app.window()->activeFocusItem(), account);
+        QObject *menu = app.object(QStringLiteral("accountMenu"));
+        Screen::press(Qt::Key_Space);
+        QTRY_VERIFY(menu->property("opened").toBool());
+        Screen::press(Qt::Key_Escape);
+        QTRY_VERIFY(!menu->property("visible").toBool());
     }
 };
 
