@@ -84,6 +84,7 @@ void VpnConnection::setBus(const QDBusConnection &bus)
     ++m_generation;
     m_networkManagerPresent = false;
     m_activePath.clear();
+    m_takenDown.clear();
     updateStatus();
     if (!m_bus.isConnected())
         return;
@@ -98,7 +99,9 @@ void VpnConnection::setBus(const QDBusConnection &bus)
             [this](const QString &, const QString &, const QString &newOwner) {
                 disarm();
                 m_networkManagerPresent = false;
+                // A new NetworkManager hands the active connection paths out afresh.
                 m_activePath.clear();
+                m_takenDown.clear();
                 updateStatus();
                 if (!newOwner.isEmpty())
                     resync();
@@ -167,7 +170,11 @@ void VpnConnection::reassert()
 
 void VpnConnection::endReasserting()
 {
+    const bool attempting = m_keepUp && currentStatus() == VpnStatus::Connecting;
     disarm();
+    // An attempt on its way was the reconnection's own: it goes with it.
+    if (attempting)
+        deactivate(m_activePath);
     updateStatus();
 }
 
@@ -334,7 +341,8 @@ VpnStatus VpnConnection::currentStatus() const
     // No VPN state heard of yet: the active connection's own tells.
     if (m_vpnState == 0 && m_activeState == activeActivated)
         return VpnStatus::Connected;
-    return VpnStatus::Connecting;
+    // An activation this process asked to take down is on its way down, whatever NetworkManager says yet.
+    return m_activePath == m_takenDown ? VpnStatus::Disconnecting : VpnStatus::Connecting;
 }
 
 void VpnConnection::updateStatus()
