@@ -30,6 +30,7 @@ private Q_SLOTS:
     void killSwitchBringsTheTunnelBack();
     void desktopDisconnectStaysDown();
     void nothingGetsOutWhileReconnecting();
+    void blockLeftBehindIsLifted();
 
 private:
     void connectAndKillTheResponder(bool killSwitch);
@@ -242,6 +243,25 @@ void VPNHelperReconnectTest::nothingGetsOutWhileReconnecting()
     VPNHelper::shared().disconnectVPN();
     QTRY_VERIFY_WITH_TIMEOUT(
         peers::reaches(peers::beyondTheServer4) && peers::reaches(peers::beyondTheServer6), 2000);
+}
+
+void VPNHelperReconnectTest::blockLeftBehindIsLifted()
+{
+    // As a run that crashed while reconnecting leaves it.
+    QVERIFY(peers::nmcli({"connection", "add", "type", "bridge", "con-name", "Velmora kill switch", "ifname",
+                          "velmora-block", "ipv4.method", "disabled", "ipv6.method", "disabled",
+                          "ipv6.routing-rules", "priority 32001 prohibit"}));
+    QVERIFY(peers::nmcli({"connection", "up", "id", "Velmora kill switch"}));
+    QVERIFY(!peers::reaches(peers::beyondTheServer6));
+
+    const QString name = QStringLiteral("next-start");
+    {
+        VPNHelper nextStart(QDBusConnection::connectToBus(peers::worldBus(), name));
+        QTRY_VERIFY(!blockActive());
+        QVERIFY(peers::reaches(peers::beyondTheServer6));
+    }
+    QDBusConnection::disconnectFromBus(name);
+    peers::nmcli({"connection", "delete", "id", "Velmora kill switch"});
 }
 
 void VPNHelperReconnectTest::desktopDisconnectStaysDown()
