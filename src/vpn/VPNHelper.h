@@ -47,7 +47,8 @@ public:
     void removeVPNProfile(RemoveCompletion completion);
 
 private:
-    // Whether a connect begun after disconnects disconnects may go on.
+    // Whether a connect begun when the disconnect count was disconnects may go on: the helper still
+    // lives and no disconnect came since.
     [[nodiscard]] static bool stillWanted(const QPointer<VPNHelper> &helper, quint64 disconnects);
     void configure(const JSON &answer, quint64 disconnects);
 

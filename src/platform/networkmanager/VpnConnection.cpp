@@ -190,10 +190,11 @@ void VpnConnection::disarm()
 
 void VpnConnection::standDown()
 {
-    endReasserting();
+    disarm();
     // Taking the block down is the person's disconnect: a tunnel or an attempt on its way goes too.
     if (!m_activePath.isEmpty() && currentStatus() != VpnStatus::Disconnected)
         deactivate(m_activePath);
+    updateStatus();
 }
 
 void VpnConnection::noteEnd(uint reason)

@@ -38,7 +38,8 @@ public:
     // Ends any reconnection and asks NetworkManager to take down the profile's active connection,
     // if there is one.
     void stopVPNTunnel();
-    // Ends any reconnection and lifts the block at once, leaving the tunnel as it is.
+    // Ends any reconnection and lifts the block at once, with an attempt still activating; a tunnel
+    // that is up stays up.
     void endReasserting();
 
 private Q_SLOTS:

@@ -12,7 +12,6 @@ namespace peers = NetworkManagerPeers;
 namespace {
 
 using Rule = SystemVpnManager::OnDemandRuleConnect;
-const auto configure = NetworkManagerPeers::configureProfile;
 
 } // namespace
 
@@ -60,7 +59,7 @@ void SystemVpnManagerTest::savedProfileReadsBackWhole()
     QFETCH(bool, killSwitch);
     QFETCH(bool, excludeLocal);
     SystemVpnManager saver(m_world, QStringLiteral("Velmora"));
-    configure(saver, killSwitch, excludeLocal);
+    peers::configureProfile(saver, killSwitch, excludeLocal);
     QVERIFY(!peers::await([&](auto done) { saver.saveToPreferences(done); }).error);
 
     const auto profiles = peers::velmoraProfiles(m_world);
@@ -118,7 +117,7 @@ void SystemVpnManagerTest::failuresReachTheCompletion()
     QFETCH(qint64, code);
     peers::MockNetworkManager networkManager;
     SystemVpnManager manager(networkManager.bus(), QStringLiteral("Velmora"));
-    configure(manager, false, false);
+    peers::configureProfile(manager, false, false);
     const std::array<std::function<void(SystemVpnManager::Completion)>, 5> steps{
         [&](auto done) { manager.loadFromPreferences(done); },
         [&](auto done) { manager.saveToPreferences(done); },
@@ -160,7 +159,7 @@ void SystemVpnManagerTest::statusFollowsTheActiveConnection()
     QFETCH(QList<VpnStatus>, statuses);
     peers::MockNetworkManager networkManager;
     SystemVpnManager manager(networkManager.bus(), QStringLiteral("Velmora"));
-    configure(manager, false, false);
+    peers::configureProfile(manager, false, false);
     QVERIFY(!peers::await([&](auto done) { manager.saveToPreferences(done); }).error);
     QList<VpnStatus> posted;
     QObject observer;
